@@ -1,0 +1,22 @@
+#include "platform/error_boundary.h"
+
+#include "platform/message_boxes.h"
+
+#include <exception>
+
+namespace trelvant {
+
+bool RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()>& handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& e) {
+        boxes.toolkitError(parent, QString::fromUtf8(e.what()));
+    } catch (...) {
+        boxes.toolkitError(parent, QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+}  // namespace trelvant

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace trelvant {
+
+// The application title: the task bar's text and the title of plain message boxes.
+inline const QString kApplicationTitle = QStringLiteral("Firmware Trelvant");
+
+// The three message boxes of the system. Each waits for its OK before it returns.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Title "Firmware Trelvant", no icon, OK.
+    virtual void plain(QWidget* parent, const QString& text) = 0;
+    // Title "Error", error icon, OK.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // What an error that no handler catches shows: application title, stop icon, the message, OK.
+    virtual void toolkitError(QWidget* parent, const QString& text) = 0;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void plain(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    void toolkitError(QWidget* parent, const QString& text) override;
+};
+
+}  // namespace trelvant

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/folder_browser.h"
+#include "platform/message_boxes.h"
+
+#include <QString>
+
+#include <filesystem>
+
+namespace trelvant {
+
+// The platform services a window uses; tests hand in recording fakes.
+struct Platform {
+    MessageBoxes& boxes;
+    FolderBrowser& folders;
+    Desktop& desktop;
+};
+
+inline std::filesystem::path ToPath(const QString& text)
+{
+    return std::filesystem::path(text.toStdU16String());
+}
+
+inline QString FromPath(const std::filesystem::path& path)
+{
+    return QString::fromStdU16String(path.u16string());
+}
+
+}  // namespace trelvant

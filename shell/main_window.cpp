@@ -1,0 +1,234 @@
+#include "shell/main_window.h"
+
+#include "platform/error_boundary.h"
+#include "platform/file_names.h"
+#include "platform/ini_profile.h"
+#include "platform/platform.h"
+#include "shell/about_box.h"
+#include "shell/common_look.h"
+#include "shell/link_label.h"
+#include "shell/new_project_dialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+
+namespace trelvant {
+namespace {
+
+constexpr int kClientWidth = 566;
+constexpr int kClientHeight = 261;
+
+// An existing folder of that name in any case, or the name as given.
+QString folderBeside(const QString& programFolder, const QString& name)
+{
+    return FromPath(ResolveFileName(ToPath(JoinPath(programFolder, name))));
+}
+
+}  // namespace
+
+TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform& platform, QWidget* parent)
+    : QWidget(parent), platform_(platform), programFolder_(QDir::toNativeSeparators(programFolder))
+{
+    setObjectName(QStringLiteral("TFTrelvanteFirmWare"));
+    setWindowTitle(kTitle);
+    ApplyCommonLook(this);
+    MakeFixedToolWindow(this, kClientWidth, kClientHeight);
+    buildLayout();
+    FormCreate();
+
+    fsaveproj_ = new TFsaveproj(project_, platform_.boxes, this);
+    fabout_ = new TFAbout(platform_, this);
+}
+
+void TFTrelvanteFirmWare::FormCreate()
+{
+    while (programFolder_.size() > 1 && programFolder_.endsWith(QDir::separator())) programFolder_.chop(1);
+
+    // Folders that cannot be made are not reported; start-up goes on.
+    masterFolder_ = folderBeside(programFolder_, QStringLiteral("MASTER"));
+    if (!QFileInfo::exists(masterFolder_)) QDir().mkdir(masterFolder_);
+    projectsFolder_ = folderBeside(programFolder_, QStringLiteral("PROJECTS"));
+    if (!QFileInfo::exists(projectsFolder_)) QDir().mkdir(projectsFolder_);
+
+    project_.name.clear();
+    const std::string stored = ReadProfileString(ToPath(settingsFile()), "lastproj", "projectname");
+    const RestoredProject restored = RestoreProject(projectsFolder_, QString::fromStdString(stored));
+    project_.name = restored.name;
+    project_.folder = restored.folder;
+    if (restored.restored) setWindowTitle(kTitlePrefix + project_.name);
+
+    openExcel_.initialFolder = project_.folder;
+    BuildDocumentPaths(project_);
+}
+
+QString TFTrelvanteFirmWare::settingsFile() const
+{
+    return FromPath(ResolveFileName(ToPath(JoinPath(programFolder_, kSettingsFileName))));
+}
+
+void TFTrelvanteFirmWare::buildLayout()
+{
+    struct Row {
+        const char* step;
+        const char* leftName;
+        const char* leftCaption;
+        QStyle::StandardPixmap leftPicture;
+        const char* rightName;
+        const char* rightCaption;
+        QStyle::StandardPixmap rightPicture;
+    };
+    const Row rows[] = {
+        {"Step 1", "New", "New project", QStyle::SP_FileIcon, "open", "Open project", QStyle::SP_DirOpenIcon},
+        {"Step 2", "btn_Prm_Gen", "Set Communication", QStyle::SP_ComputerIcon, nullptr, nullptr, {}},
+        {"Step 3", "btn_RCOB", "Receive J1939", QStyle::SP_ArrowDown, "btn_Info_RCOB", "Define J1939",
+         QStyle::SP_FileDialogDetailedView},
+        {"Step 4", "btn_TCOB", "Transmit J1939", QStyle::SP_ArrowUp, "btn_Info_TCOB", "Define J1939",
+         QStyle::SP_FileDialogDetailedView},
+        {"Step 5", "CreateBin", "Update Device", QStyle::SP_DriveHDIcon, nullptr, nullptr, {}},
+    };
+
+    const int labelX = 40, leftX = 120, rightX = 277, top = 32, pitch = 42;
+    int y = top;
+    int index = 1;
+    for (const Row& row : rows) {
+        auto* label = new QLabel(QString::fromLatin1(row.step), this);
+        label->setObjectName(QStringLiteral("LStep%1").arg(index++));
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+        label->setGeometry(labelX, y, 70, 26);
+
+        QPushButton* left = MakeFlatButton(this, row.leftName, QString::fromLatin1(row.leftCaption), row.leftPicture);
+        left->setGeometry(leftX, y, 145, 26);
+        if (row.rightName) {
+            QPushButton* right =
+                MakeFlatButton(this, row.rightName, QString::fromLatin1(row.rightCaption), row.rightPicture);
+            right->setGeometry(rightX, y, 146, 26);
+        }
+        y += pitch;
+    }
+
+    auto* about = MakeFlatButton(this, "about", QString(), QStyle::SP_MessageBoxInformation);
+    about->setGeometry(kClientWidth - 50, 4, 21, 19);
+    about->setToolTip(QStringLiteral("About"));
+    about->setAccessibleName(QStringLiteral("About"));
+    about->setStyleSheet(QStringLiteral("padding: 0px;"));
+    auto* close = MakeFlatButton(this, "LbButton1", QStringLiteral("X"), QStyle::SP_CustomBase);
+    close->setIcon(QIcon());
+    close->setGeometry(kClientWidth - 27, 4, 21, 19);
+    close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
+
+    auto* web = new LinkLabel(kProductPageText, this);
+    web->setObjectName(QStringLiteral("Label6"));
+    QFont bold = web->font();
+    bold.setBold(true);
+    web->setFont(bold);
+    web->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    web->adjustSize();
+    web->move(kClientWidth - 10 - web->width(), kClientHeight - 8 - web->height());
+
+    connectHandler(findChild<QPushButton*>(QStringLiteral("New")), [this] { NewaClick(); });
+    connectHandler(findChild<QPushButton*>(QStringLiteral("open")), [this] { OpenaClick(); });
+    for (const char* name : {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB"}) {
+        auto* button = findChild<QPushButton*>(QString::fromLatin1(name));
+        connectHandler(button, [this, button] { btn_str_lng1aClick(button); });
+    }
+    connectHandler(findChild<QPushButton*>(QStringLiteral("CreateBin")), [this] { CreateBinaClick(); });
+    connectHandler(about, [this] { AboutClick(); });
+    connectHandler(close, [this] { LbButton1Click(); });
+    connect(web, &LinkLabel::clicked, this, [this] { RunHandler(platform_.boxes, this, [this] { Label6Click(); }); });
+}
+
+void TFTrelvanteFirmWare::connectHandler(QAbstractButton* button, std::function<void()> handler)
+{
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler = std::move(handler)] { RunHandler(platform_.boxes, this, handler); });
+}
+
+void TFTrelvanteFirmWare::setEditorOpener(QAbstractButton* button, std::function<void()> opener)
+{
+    editorOpeners_.insert(button, std::move(opener));
+}
+
+bool TFTrelvanteFirmWare::projectGuard()
+{
+    if (!project_.folder.isEmpty()) return true;
+    platform_.boxes.plain(this, QStringLiteral("Project not valid"));
+    return false;
+}
+
+void TFTrelvanteFirmWare::NewaClick()
+{
+    fsaveproj_->setDestinationFolder(projectsFolder_);
+    if (fsaveproj_->exec() == QDialog::Accepted) {
+        setWindowTitle(kTitlePrefix + project_.name);
+        openExcel_.initialFolder = project_.folder;
+    } else {
+        setWindowTitle(kTitlePrefix);
+    }
+}
+
+void TFTrelvanteFirmWare::OpenaClick()
+{
+    if (!QFileInfo(project_.folder).isDir()) project_.folder.clear();
+
+    if (const auto chosen = platform_.folders.browse(this, projectsFolder_, QStringLiteral("Select directory of project"),
+                                                     project_.folder))
+        project_.folder = *chosen;
+
+    project_.name = OpenedProjectName(project_.folder, projectsFolder_);
+    setWindowTitle(kTitlePrefix + project_.name);
+    openExcel_.initialFolder = project_.folder;
+    BuildDocumentPaths(project_);
+}
+
+void TFTrelvanteFirmWare::btn_str_lng1aClick(QAbstractButton* sender)
+{
+    if (!projectGuard()) return;
+    if (const auto opener = editorOpeners_.find(sender); opener != editorOpeners_.end()) (*opener)();
+}
+
+void TFTrelvanteFirmWare::CreateBinaClick()
+{
+    QCoreApplication::processEvents();
+    // With no project the document paths would point at the file system's root.
+    if (!projectGuard()) return;
+}
+
+void TFTrelvanteFirmWare::AboutClick()
+{
+    fabout_->exec();
+}
+
+void TFTrelvanteFirmWare::LbButton1Click()
+{
+    close();
+}
+
+void TFTrelvanteFirmWare::Label6Click()
+{
+    platform_.desktop.openUrl(kProductPage);
+}
+
+void TFTrelvanteFirmWare::FormClose()
+{
+    WriteProfileString(ToPath(settingsFile()), "lastproj", "projectname", project_.name.toStdString());
+}
+
+void TFTrelvanteFirmWare::closeEvent(QCloseEvent* event)
+{
+    // The last project is remembered once; when that fails the error is shown and the program
+    // still closes.
+    if (!closed_) {
+        closed_ = true;
+        RunHandler(platform_.boxes, this, [this] { FormClose(); });
+    }
+    QWidget::closeEvent(event);
+}
+
+}  // namespace trelvant

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "shell/project_state.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <functional>
+
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+
+namespace trelvant {
+
+struct Platform;
+class TFAbout;
+class TFsaveproj;
+
+// The spreadsheet file-open dialog's settings, kept by the main window for the import.
+struct OpenExcelSettings {
+    QString initialFolder;
+    QString filter = QStringLiteral("File EXCEL (*.xls)|*.xls");
+};
+
+// The main window: the five steps of the user's work, and the owner of the current project.
+class TFTrelvanteFirmWare : public QWidget {
+    Q_OBJECT
+public:
+    inline static const QString kTitle = QStringLiteral("Quilmar Trelvant Dolvik MODBUS RTU Slave TO J1939");
+    inline static const QString kTitlePrefix = kTitle + QStringLiteral(" :");
+    inline static const QString kSettingsFileName = QStringLiteral("Trelvant_CAN2MRTUs.ini");
+
+    // Makes MASTER and PROJECTS beside the program when missing, restores the last project and
+    // creates the dialogs, hidden.
+    TFTrelvanteFirmWare(const QString& programFolder, Platform& platform, QWidget* parent = nullptr);
+
+    const ProjectState& project() const { return project_; }
+    const QString& programFolder() const { return programFolder_; }
+    const QString& masterFolder() const { return masterFolder_; }
+    const QString& projectsFolder() const { return projectsFolder_; }
+    QString settingsFile() const;
+    const OpenExcelSettings& OpenExcel() const { return openExcel_; }
+
+    TFsaveproj* Fsaveproj() const { return fsaveproj_; }
+    TFAbout* FAbout() const { return fabout_; }
+
+    // What an editor button opens once the project guard lets it through; the opener stores the
+    // editor mode into its editor and shows it modally.
+    void setEditorOpener(QAbstractButton* button, std::function<void()> opener);
+
+    void NewaClick();
+    void OpenaClick();
+    void btn_str_lng1aClick(QAbstractButton* sender);
+    void CreateBinaClick();
+    void AboutClick();
+    void LbButton1Click();
+    void Label6Click();
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildLayout();
+    void connectHandler(QAbstractButton* button, std::function<void()> handler);
+    bool projectGuard();
+
+    Platform& platform_;
+    QString programFolder_;
+    QString masterFolder_;
+    QString projectsFolder_;
+    ProjectState project_;
+    OpenExcelSettings openExcel_;
+    QHash<QAbstractButton*, std::function<void()>> editorOpeners_;
+    bool closed_ = false;
+
+    TFsaveproj* fsaveproj_ = nullptr;
+    TFAbout* fabout_ = nullptr;
+};
+
+}  // namespace trelvant

@@ -1,0 +1,444 @@
+#include "documents/error.h"
+#include "platform/error_boundary.h"
+#include "shell/about_box.h"
+#include "shell/main_window.h"
+#include "shell/new_project_dialog.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace trelvant;
+using trelvant::test::ModalScript;
+using trelvant::test::ShownBox;
+
+namespace {
+
+const QString kTitle = TFTrelvanteFirmWare::kTitle;
+const QString kPrefix = TFTrelvanteFirmWare::kTitlePrefix;
+const QString kSep = QDir::separator();
+
+// A program folder of its own, the recording platform, and the main window started in it.
+struct Program {
+    test::TempFolder dir;
+    test::RecordingPlatform fake;
+    std::unique_ptr<TFTrelvanteFirmWare> window;
+
+    QString folder() const { return FromPath(dir.path()); }
+    QString projects() const { return folder() + kSep + "PROJECTS"; }
+    QString ini() const { return folder() + kSep + "Trelvant_CAN2MRTUs.ini"; }
+    void writeIni(const std::string& text) const { test::WriteText(dir / "Trelvant_CAN2MRTUs.ini", text); }
+    std::string readIni() const { return test::ReadText(dir / "Trelvant_CAN2MRTUs.ini"); }
+    void makeFolder(const QString& relative) const { QDir().mkpath(projects() + kSep + relative); }
+
+    TFTrelvanteFirmWare& start()
+    {
+        window = std::make_unique<TFTrelvanteFirmWare>(folder(), fake.platform);
+        window->show();
+        return *window;
+    }
+    void restart()
+    {
+        window->close();
+        start();
+    }
+
+    template <typename T = QPushButton>
+    T* child(QWidget* parent, const char* name) const
+    {
+        return parent->findChild<T*>(QString::fromLatin1(name));
+    }
+    void click(const char* name) const
+    {
+        auto* button = child(window.get(), name);
+        QVERIFY2(button, name);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Runs New project, typing each name in turn and pressing OK.
+    bool newProject(const QStringList& names)
+    {
+        ModalScript script([&](QDialog* dialog) {
+            for (const QString& name : names) {
+                child<QLineEdit>(dialog, "E_name")->setText(name);
+                QTest::mouseClick(child(dialog, "BitBtn1"), Qt::LeftButton);
+            }
+        });
+        click("New");
+        return script.ran();
+    }
+    QStringList projectsEntries() const
+    {
+        QStringList entries;
+        QDirIterator it(projects(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) entries << it.next().mid(projects().size() + 1);
+        entries.sort();
+        return entries;
+    }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunMakesTheFoldersAndUsesProjects()
+    {
+        Program program;
+        QDir().mkpath(program.folder() + kSep + "MASTER");
+        test::WriteText(program.dir / "MASTER" / "Pelmora.sx", "S9030000FC\r\n");
+
+        TFTrelvanteFirmWare& window = program.start();
+        QCOMPARE(window.windowTitle(), kTitle);
+        QVERIFY(QFileInfo(program.projects()).isDir());
+        QCOMPARE(test::ReadText(program.dir / "MASTER" / "Pelmora.sx"), std::string("S9030000FC\r\n"));
+        QCOMPARE(window.project().folder, program.projects());
+        QCOMPARE(window.project().name, QString());
+        QCOMPARE(window.project().pargenPath, program.projects() + kSep + "pargen.xml");
+        QCOMPARE(window.project().rcobPath, program.projects() + kSep + "RCobDef.xml");
+        QCOMPARE(window.project().tcobPath, program.projects() + kSep + "TCobDef.xml");
+        QCOMPARE(window.OpenExcel().initialFolder, program.projects());
+        QCOMPARE(window.OpenExcel().filter, QString("File EXCEL (*.xls)|*.xls"));
+        QVERIFY(program.fake.boxes.shown.empty());
+        QVERIFY(window.Fsaveproj() && window.Fsaveproj()->isHidden());
+        QVERIFY(window.FAbout() && window.FAbout()->isHidden());
+    }
+
+    void mainWindowLayout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("New") << "New" << "New project" << QSize(145, 26);
+        QTest::newRow("open") << "open" << "Open project" << QSize(146, 26);
+        QTest::newRow("btn_Prm_Gen") << "btn_Prm_Gen" << "Set Communication" << QSize(145, 26);
+        QTest::newRow("btn_RCOB") << "btn_RCOB" << "Receive J1939" << QSize(145, 26);
+        QTest::newRow("btn_Info_RCOB") << "btn_Info_RCOB" << "Define J1939" << QSize(146, 26);
+        QTest::newRow("btn_TCOB") << "btn_TCOB" << "Transmit J1939" << QSize(145, 26);
+        QTest::newRow("btn_Info_TCOB") << "btn_Info_TCOB" << "Define J1939" << QSize(146, 26);
+        QTest::newRow("CreateBin") << "CreateBin" << "Update Device" << QSize(145, 26);
+        QTest::newRow("about") << "about" << "" << QSize(21, 19);
+        QTest::newRow("LbButton1") << "LbButton1" << "X" << QSize(21, 19);
+    }
+    void mainWindowLayout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QSize, size);
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QCOMPARE(window.size(), QSize(566, 261));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+        auto* button = window.findChild<QPushButton*>(name);
+        QVERIFY(button);
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(button->size(), size);
+        QVERIFY(button->isFlat());
+        QVERIFY(QRect(QPoint(), window.size()).contains(button->geometry()));
+        if (name != "LbButton1") QVERIFY(!button->icon().isNull());
+        for (int step = 1; step <= 5; ++step) {
+            auto* label = window.findChild<QLabel*>(QString("LStep%1").arg(step));
+            QVERIFY(label);
+            QCOMPARE(label->text(), QString("Step %1").arg(step));
+            QVERIFY(label->font().bold());
+        }
+    }
+
+    void restoresTheLastProject_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("folderToMake");  // below PROJECTS; empty: none
+        QTest::addColumn<QString>("name");          // name held after the restore
+        QTest::addColumn<QString>("projectFolder"); // below PROJECTS; empty: PROJECTS itself
+        QTest::addColumn<bool>("restored");
+        const QString b = kSep + "Boiler2";
+        QTest::newRow("typed form gets a separator") << "Boiler2" << "Boiler2" << b << "Boiler2" << true;
+        QTest::newRow("backslash form") << "\\Boiler2" << "Boiler2" << b << "Boiler2" << true;
+        QTest::newRow("slash form") << "/Boiler2" << "Boiler2" << b << "Boiler2" << true;
+        QTest::newRow("two levels, backslashes")
+            << "\\Site\\Boiler2" << "Site/Boiler2" << kSep + "Site" + kSep + "Boiler2" << "Site/Boiler2" << true;
+        QTest::newRow("folder gone: name kept") << "Boiler2" << "" << b << "" << false;
+        QTest::newRow("empty value") << "" << "" << "" << "" << false;
+        QTest::newRow("outside PROJECTS is not restored") << ".." << "" << kSep + ".." << "" << false;
+    }
+    void restoresTheLastProject()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, folderToMake);
+        QFETCH(QString, name);
+        QFETCH(QString, projectFolder);
+        QFETCH(bool, restored);
+        Program program;
+        program.writeIni("[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + stored.toStdString() + "\r\n");
+        if (!folderToMake.isEmpty()) program.makeFolder(folderToMake);
+
+        TFTrelvanteFirmWare& window = program.start();
+        QCOMPARE(window.project().name, name);
+        const QString expectedFolder =
+            projectFolder.isEmpty() ? program.projects() : program.projects() + kSep + QDir::toNativeSeparators(projectFolder);
+        QCOMPARE(window.project().folder, expectedFolder);
+        QCOMPARE(window.project().pargenPath, expectedFolder + kSep + "pargen.xml");
+        QCOMPARE(window.windowTitle(), restored ? kPrefix + name : kTitle);
+
+        // The name is written back as held, even when its folder was not there.
+        program.click("LbButton1");
+        QVERIFY(!window.isVisible());
+        QCOMPARE(QString::fromStdString(program.readIni()),
+                 "[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + name + "\r\n");
+    }
+
+    void newProjectRefusesBadNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString notValid = "Name project not valid";
+        QTest::newRow("empty") << "" << notValid;
+        QTest::newRow("slash") << "Site/Boiler2" << notValid;
+        QTest::newRow("backslash") << "Site\\Boiler2" << notValid;
+        QTest::newRow("dot") << "." << notValid;
+        QTest::newRow("dot dot") << ".." << notValid;
+        QTest::newRow("existing") << "Boiler1" << "Name project not valid because directory already exists";
+        QTest::newRow("existing in another case") << "BOILER1" << "Name project not valid because directory already exists";
+    }
+    void newProjectRefusesBadNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        Program program;
+        program.makeFolder("Boiler1");
+        TFTrelvanteFirmWare& window = program.start();
+        const QStringList before = program.projectsEntries();
+
+        bool stayedOpen = false;
+        ModalScript script([&](QDialog* dialog) {
+            program.child<QLineEdit>(dialog, "E_name")->setText(typed);
+            QTest::mouseClick(program.child(dialog, "BitBtn1"), Qt::LeftButton);
+            stayedOpen = dialog->isVisible();
+            QCOMPARE(program.child<QLineEdit>(dialog, "E_name")->text(), typed);
+            QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
+        });
+        program.click("New");
+        QVERIFY(script.ran());
+        QVERIFY(stayedOpen);
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, message}}));
+        QCOMPARE(program.projectsEntries(), before);
+        // Cancelled: the title loses its name, the project stays.
+        QCOMPARE(window.windowTitle(), kPrefix);
+        QCOMPARE(window.project().folder, program.projects());
+    }
+
+    void newProjectThatCannotBeMadeStaysOpenSilently()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        // The destination is gone: the folder cannot be made and nothing is said.
+        QDir(program.projects()).removeRecursively();
+        bool stayedOpen = false;
+        ModalScript script([&](QDialog* dialog) {
+            program.child<QLineEdit>(dialog, "E_name")->setText("Boiler2");
+            QTest::mouseClick(program.child(dialog, "BitBtn1"), Qt::LeftButton);
+            stayedOpen = dialog->isVisible();
+            QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
+        });
+        program.click("New");
+        QVERIFY(script.ran());
+        QVERIFY(stayedOpen);
+        QVERIFY(program.fake.boxes.shown.empty());
+        QVERIFY(!QFileInfo::exists(program.projects()));
+        QCOMPARE(window.windowTitle(), kPrefix);
+    }
+
+    void newProjectAfterARefusalCreatesTheProject()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QVERIFY(program.newProject({"", "Boiler2"}));
+
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, "Name project not valid"}}));
+        QCOMPARE(program.projectsEntries(), (QStringList{"Boiler2", "Boiler2" + kSep + "bin"}));
+        const QString folder = program.projects() + kSep + "Boiler2";
+        QCOMPARE(window.windowTitle(), kPrefix + "Boiler2");
+        QCOMPARE(window.project().name, QString("Boiler2"));
+        QCOMPARE(window.project().folder, folder);
+        QCOMPARE(window.project().tcobPath, folder + kSep + "TCobDef.xml");
+        QCOMPARE(window.OpenExcel().initialFolder, folder);
+
+        // Remembered in its typed form; restored in its separator form.
+        program.restart();
+        QCOMPARE(program.readIni().find("projectname=Boiler2\n") != std::string::npos, true);
+        QCOMPARE(program.window->windowTitle(), kPrefix + kSep + "Boiler2");
+        QCOMPARE(program.window->project().folder, folder);
+    }
+
+    void newProjectEmptiesTheNameAtEachShowing()
+    {
+        Program program;
+        program.start();
+        QVERIFY(program.newProject({"First"}));
+        QString shownText = "not shown";
+        ModalScript script([&](QDialog* dialog) {
+            shownText = program.child<QLineEdit>(dialog, "E_name")->text();
+            QCOMPARE(dialog->windowTitle(), QString("New project"));
+            QCOMPARE(dialog->size(), QSize(319, 91));
+            QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
+        });
+        program.click("New");
+        QVERIFY(script.ran());
+        QCOMPARE(shownText, QString());
+    }
+
+    void newProjectCancelKeepsTheOpenProject()
+    {
+        Program program;
+        program.makeFolder("Boiler1");
+        program.writeIni("[lastproj]\nprojectname=\\Boiler1\n");
+        TFTrelvanteFirmWare& window = program.start();
+        ModalScript script([&](QDialog* dialog) {
+            program.child<QLineEdit>(dialog, "E_name")->setText("Boiler3");
+            QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
+        });
+        program.click("New");
+        QVERIFY(script.ran());
+        QVERIFY(!QFileInfo::exists(program.projects() + kSep + "Boiler3"));
+        QCOMPARE(window.windowTitle(), kPrefix);
+        QCOMPARE(window.project().name, kSep + "Boiler1");
+        QCOMPARE(window.project().pargenPath, program.projects() + kSep + "Boiler1" + kSep + "pargen.xml");
+    }
+
+    void openProject_data()
+    {
+        QTest::addColumn<QString>("chosen");  // below PROJECTS; "." for PROJECTS itself
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a project") << "Boiler2" << kSep + "Boiler2";
+        QTest::newRow("two levels down") << "Site/Boiler2" << kSep + "Site" + kSep + "Boiler2";
+        QTest::newRow("PROJECTS itself") << "." << "";
+    }
+    void openProject()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, name);
+        Program program;
+        program.makeFolder("Site/Boiler2");
+        program.makeFolder("Boiler2");
+        TFTrelvanteFirmWare& window = program.start();
+        const QString folder = QDir::toNativeSeparators(QDir::cleanPath(program.projects() + "/" + chosen));
+        program.fake.folders.answer = folder;
+
+        program.click("open");
+        QCOMPARE(program.fake.folders.calls.size(), size_t(1));
+        QCOMPARE(program.fake.folders.calls[0].root, program.projects());
+        QCOMPARE(program.fake.folders.calls[0].prompt, QString("Select directory of project"));
+        QCOMPARE(program.fake.folders.calls[0].initial, program.projects());
+        QCOMPARE(window.project().folder, folder);
+        QCOMPARE(window.project().name, name);
+        QCOMPARE(window.windowTitle(), kPrefix + name);
+        QCOMPARE(window.project().rcobPath, folder + kSep + "RCobDef.xml");
+        QCOMPARE(window.OpenExcel().initialFolder, folder);
+    }
+
+    void openCancelledWhileTheProjectFolderIsGone()
+    {
+        Program program;
+        program.makeFolder("Boiler2");
+        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        TFTrelvanteFirmWare& window = program.start();
+        QDir(program.projects() + kSep + "Boiler2").removeRecursively();
+
+        program.click("open");
+        QCOMPARE(program.fake.folders.calls.at(0).initial, QString());
+        QCOMPARE(window.project().folder, QString());
+        QCOMPARE(window.project().name, QString());
+        QCOMPARE(window.windowTitle(), kPrefix);
+        QCOMPARE(window.project().pargenPath, kSep + "pargen.xml");
+
+        int opened = 0;
+        window.setEditorOpener(program.child(&window, "btn_RCOB"), [&] { ++opened; });
+        for (const char* name : {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB", "CreateBin"})
+            program.click(name);
+        QCOMPARE(opened, 0);
+        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>(6, ShownBox{ShownBox::Plain, "Project not valid"}));
+    }
+
+    void openCancelledAfterNewGivesTheSeparatorForm()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QVERIFY(program.newProject({"Boiler2"}));
+        program.click("open");
+        QCOMPARE(program.fake.folders.calls.at(0).initial, program.projects() + kSep + "Boiler2");
+        QCOMPARE(window.project().name, kSep + "Boiler2");
+        QCOMPARE(window.windowTitle(), kPrefix + kSep + "Boiler2");
+    }
+
+    void editorButtonsOpenTheirEditorWhenAProjectIsOpen()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();  // PROJECTS is the project folder
+        QStringList opened;
+        for (const char* name : {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB"})
+            window.setEditorOpener(program.child(&window, name), [&opened, name] { opened << name; });
+        for (const char* name : {"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"})
+            program.click(name);
+        QCOMPARE(opened, (QStringList{"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"}));
+        program.click("CreateBin");  // never refused by the guard while a folder is set
+        QVERIFY(program.fake.boxes.shown.empty());
+    }
+
+    void aboutBoxAndProductPage()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QStringList texts;
+        ModalScript script([&](QDialog* dialog) {
+            QCOMPARE(dialog->objectName(), QString("TFAbout"));
+            QCOMPARE(dialog->windowTitle(), QString("About..."));
+            QCOMPARE(dialog->size(), QSize(389, 152));
+            for (auto* label : dialog->findChildren<QLabel*>()) texts << label->text();
+            QTest::mouseClick(program.child<QLabel>(dialog, "Image1"), Qt::LeftButton);
+            QTest::mouseClick(program.child<QLabel>(dialog, "Label4"), Qt::LeftButton);
+            QTest::mouseClick(program.child(dialog, "OKButton"), Qt::LeftButton);
+        });
+        program.click("about");
+        QVERIFY(script.ran());
+        for (const char* text : {"Software Trelvant ", "Gateway Modbus RTU Slave To J1939", "Software Code : ", "Dolvik",
+                                 "Version :", "1.404", "Document Code :", "Brenmar"})
+            QVERIFY2(texts.contains(text), text);
+
+        QTest::mouseClick(window.findChild<QLabel*>("Label6"), Qt::LeftButton);
+        QCOMPARE(program.fake.desktop.opened, QStringList(3, kProductPage));
+        QVERIFY(program.fake.boxes.shown.empty());
+    }
+
+    void closeReportsASettingsFileThatCannotBeWrittenAndStillCloses()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QDir().mkdir(program.ini());  // a folder in the way of the settings file
+        program.click("LbButton1");
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini()}}));
+        QVERIFY(!window.isVisible());
+    }
+
+    void anErrorInAHandlerEndsAtTheBoundary()
+    {
+        test::RecordingMessageBoxes boxes;
+        int after = 0;
+        QVERIFY(!RunHandler(boxes, nullptr, [&] {
+            throw Error("'12abc' is not a valid integer value");
+            ++after;
+        }));
+        QVERIFY(RunHandler(boxes, nullptr, [&] { ++after; }));
+        QCOMPARE(after, 1);
+        QCOMPARE(boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, "'12abc' is not a valid integer value"}}));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

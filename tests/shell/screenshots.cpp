@@ -1,0 +1,31 @@
+// Grabs the shell's windows to PNG files in the folder given as the first argument.
+#include "shell/about_box.h"
+#include "shell/main_window.h"
+#include "shell/new_project_dialog.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    trelvant::test::TempFolder program;
+    trelvant::test::RecordingPlatform fake;
+    trelvant::TFTrelvanteFirmWare window(trelvant::FromPath(program.path()), fake.platform);
+    window.show();
+    window.grab().save(out + "/main_window.png");
+
+    trelvant::TFsaveproj* newProject = window.Fsaveproj();
+    newProject->show();
+    newProject->findChild<QLineEdit*>("E_name")->setText("Boiler2");
+    newProject->grab().save(out + "/new_project.png");
+    newProject->hide();
+
+    window.FAbout()->show();
+    window.FAbout()->grab().save(out + "/about.png");
+    return 0;
+}

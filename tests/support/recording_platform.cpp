@@ -1,0 +1,36 @@
+#include "tests/support/recording_platform.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+namespace trelvant::test {
+
+ModalScript::ModalScript(std::function<void(QDialog*)> action) : action_(std::move(action)), timer_(new QTimer)
+{
+    timer_->setInterval(5);
+    auto attempts = std::make_shared<int>(0);
+    QObject::connect(timer_, &QTimer::timeout, [this, attempts] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (++*attempts > 1000) timer_->stop();
+            return;
+        }
+        timer_->stop();
+        action_(dialog);
+        ran_ = true;
+        // A dialog the action left open would keep the test waiting.
+        if (dialog->isVisible()) {
+            ran_ = false;
+            dialog->done(QDialog::Rejected);
+        }
+    });
+    timer_->start();
+}
+
+ModalScript::~ModalScript()
+{
+    delete timer_;
+}
+
+}  // namespace trelvant::test

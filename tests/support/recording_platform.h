@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/folder_browser.h"
+#include "platform/message_boxes.h"
+#include "platform/platform.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QDialog;
+
+namespace trelvant::test {
+
+struct ShownBox {
+    enum Kind { Plain, Error, Toolkit };
+    Kind kind;
+    QString text;
+    bool operator==(const ShownBox&) const = default;
+};
+
+// Records every message box instead of showing it.
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    void plain(QWidget*, const QString& text) override { shown.push_back({ShownBox::Plain, text}); }
+    void error(QWidget*, const QString& text) override { shown.push_back({ShownBox::Error, text}); }
+    void toolkitError(QWidget*, const QString& text) override { shown.push_back({ShownBox::Toolkit, text}); }
+
+    std::vector<ShownBox> shown;
+};
+
+// Answers each browse with the next scripted choice (nothing: the user cancels).
+class ScriptedFolderBrowser final : public FolderBrowser {
+public:
+    struct Call {
+        QString root;
+        QString prompt;
+        QString initial;
+    };
+
+    std::optional<QString> browse(QWidget*, const QString& root, const QString& prompt, const QString& initial) override
+    {
+        calls.push_back({root, prompt, initial});
+        return answer;
+    }
+
+    std::optional<QString> answer;
+    std::vector<Call> calls;
+};
+
+class RecordingDesktop final : public Desktop {
+public:
+    struct Start {
+        QString program;
+        QStringList arguments;
+        QString workingFolder;
+    };
+
+    bool startDetached(const QString& program, const QStringList& arguments, const QString& workingFolder) override
+    {
+        started.push_back({program, arguments, workingFolder});
+        return startSucceeds;
+    }
+    void openUrl(const QString& address) override { opened.push_back(address); }
+
+    bool startSucceeds = true;
+    std::vector<Start> started;
+    QStringList opened;
+};
+
+struct RecordingPlatform {
+    RecordingMessageBoxes boxes;
+    ScriptedFolderBrowser folders;
+    RecordingDesktop desktop;
+    Platform platform{boxes, folders, desktop};
+};
+
+// Runs action on the next modal dialog as soon as it is shown (a modal dialog's exec() does not
+// return to the test). If none shows within a few seconds, or the action leaves it open, the
+// dialog is rejected so that the test fails instead of waiting; the result says whether the
+// action ran and closed it.
+class ModalScript {
+public:
+    explicit ModalScript(std::function<void(QDialog*)> action);
+    ~ModalScript();
+    bool ran() const { return ran_; }
+
+private:
+    std::function<void(QDialog*)> action_;
+    bool ran_ = false;
+    class QTimer* timer_;
+};
+
+}  // namespace trelvant::test
