@@ -70,13 +70,11 @@ TFAbout::TFAbout(Platform& platform, QWidget* parent) : QDialog(parent), platfor
     picture->setGeometry(12, 12, 81, 81);
     picture->setToolTip(kProductPageText);
     picture->setAccessibleName(QStringLiteral("Product page"));
+    picture->setFocusPolicy(Qt::NoFocus);  // the link label below is the keyboard's way there
     connect(picture, &LinkLabel::clicked, this, &TFAbout::Label4Click);
 
     QLabel* title = placeLabel(this, "Label1", QStringLiteral("Software Trelvant "), 108, 12);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(10);
-    title->setFont(titleFont);
+    title->setStyleSheet(QStringLiteral("font-size: 13px; font-weight: bold;"));  // 10 point
     title->adjustSize();
     placeLabel(this, "Label2", QStringLiteral("Gateway Modbus RTU Slave To J1939"), 108, 34);
 
@@ -100,6 +98,14 @@ TFAbout::TFAbout(Platform& platform, QWidget* parent) : QDialog(parent), platfor
     ok->setGeometry(18, 152 - 12 - 23, 69, 23);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    setTabOrder(ok, link);
+    ok_ = ok;
+}
+
+void TFAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    ok_->setFocus();
 }
 
 void TFAbout::Label4Click()

@@ -18,8 +18,12 @@ public:
 
     void Label4Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     Platform& platform_;
+    class QPushButton* ok_ = nullptr;
 };
 
 }  // namespace trelvant

@@ -26,10 +26,13 @@ void ApplyCommonLook(QWidget* window)
     QFont font = window->font();
     font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(8);
+    font.setPixelSize(11);  // 8 point at 96 dots per inch
     window->setFont(font);
 
+    // The font goes into the style sheet too: a style sheet otherwise gives its widgets the
+    // application's font instead of the window's.
     window->setStyleSheet(QStringLiteral(
+        "QWidget { font-family: Verdana, \"DejaVu Sans\", sans-serif; font-size: 11px; }"
         "QPushButton[flat=\"true\"] { border: 1px solid transparent; border-radius: 3px; padding: 1px 4px;"
         " background: transparent; color: rgb(51, 51, 51); text-align: left; }"
         "QPushButton[flat=\"true\"]:hover { background: rgb(253, 234, 170); border-color: rgb(214, 186, 98); }"
@@ -41,8 +44,8 @@ void ApplyCommonLook(QWidget* window)
 
 void MakeFixedToolWindow(QWidget* window, int width, int height)
 {
-    window->setWindowFlags((window->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
-                           Qt::WindowTitleHint);
+    const Qt::WindowType type = window->windowType() == Qt::Dialog ? Qt::Dialog : Qt::Window;
+    window->setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     window->setFixedSize(width, height);
 }
 

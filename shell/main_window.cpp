@@ -91,16 +91,13 @@ void TFTrelvanteFirmWare::buildLayout()
         {"Step 5", "CreateBin", "Update Device", QStyle::SP_DriveHDIcon, nullptr, nullptr, {}},
     };
 
-    const int labelX = 40, leftX = 120, rightX = 277, top = 32, pitch = 42;
+    const int labelX = 60, leftX = 140, rightX = 297, top = 32, pitch = 42;
     int y = top;
     int index = 1;
     for (const Row& row : rows) {
         auto* label = new QLabel(QString::fromLatin1(row.step), this);
         label->setObjectName(QStringLiteral("LStep%1").arg(index++));
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-        label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+        label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128); font-weight: bold;"));
         label->setGeometry(labelX, y, 70, 26);
 
         QPushButton* left = MakeFlatButton(this, row.leftName, QString::fromLatin1(row.leftCaption), row.leftPicture);
@@ -125,10 +122,7 @@ void TFTrelvanteFirmWare::buildLayout()
 
     auto* web = new LinkLabel(kProductPageText, this);
     web->setObjectName(QStringLiteral("Label6"));
-    QFont bold = web->font();
-    bold.setBold(true);
-    web->setFont(bold);
-    web->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    web->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128); font-weight: bold;"));
     web->adjustSize();
     web->move(kClientWidth - 10 - web->width(), kClientHeight - 8 - web->height());
 

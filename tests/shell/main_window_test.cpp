@@ -416,6 +416,22 @@ private slots:
         QVERIFY(program.fake.boxes.shown.empty());
     }
 
+    void returnInTheAboutBoxIsItsOk()
+    {
+        Program program;
+        program.start();
+        QWidget* focused = nullptr;
+        ModalScript script([&](QDialog* dialog) {
+            focused = dialog->focusWidget();
+            QVERIFY(focused);
+            QTest::keyClick(focused, Qt::Key_Return);
+        });
+        program.click("about");
+        QVERIFY(script.ran());
+        QCOMPARE(focused->objectName(), QString("OKButton"));
+        QVERIFY(program.fake.desktop.opened.isEmpty());
+    }
+
     void closeReportsASettingsFileThatCannotBeWrittenAndStillCloses()
     {
         Program program;
