@@ -1,0 +1,36 @@
+#include "documents/xml_file.h"
+
+#include "documents/error.h"
+#include "platform/atomic_file.h"
+
+#include <sstream>
+
+namespace trelvant {
+
+void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document)
+{
+    const std::string bytes = ReadWholeFile(path);
+    const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size(), kDocumentParseOptions);
+    if (!result)
+        throw Error(DisplayPath(path) + ": " + result.description() + " at offset " + std::to_string(result.offset));
+}
+
+std::string SerializeXml(const pugi::xml_document& document)
+{
+    std::ostringstream out;
+    document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    return std::move(out).str();
+}
+
+void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document)
+{
+    WriteFileAtomically(path, SerializeXml(document));
+}
+
+std::string DisplayPath(const std::filesystem::path& path)
+{
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace trelvant
