@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/folder_browser.h"
 #include "platform/message_boxes.h"
@@ -15,6 +16,7 @@ struct Platform {
     MessageBoxes& boxes;
     FolderBrowser& folders;
     Desktop& desktop;
+    const Clock& clock;  // the build's date and time
 };
 
 inline std::filesystem::path ToPath(const QString& text)

@@ -15,7 +15,8 @@ int main(int argc, char* argv[])
     trelvant::QtMessageBoxes boxes;
     trelvant::QtFolderBrowser folders;
     trelvant::QtDesktop desktop;
-    trelvant::Platform platform{boxes, folders, desktop};
+    trelvant::SystemClock clock;
+    trelvant::Platform platform{boxes, folders, desktop, clock};
 
     trelvant::TFTrelvanteFirmWare mainWindow(QCoreApplication::applicationDirPath(), platform);
     mainWindow.show();

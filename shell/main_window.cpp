@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "image/bank_files.h"
+#include "image/image_builder.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
 #include "platform/ini_profile.h"
@@ -192,6 +194,11 @@ void TFTrelvanteFirmWare::CreateBinaClick()
     QCoreApplication::processEvents();
     // With no project the document paths would point at the file system's root.
     if (!projectGuard()) return;
+
+    const std::filesystem::path folder = ToPath(project_.folder);
+    BuildConfigurationImage(*image_, folder, platform_.clock);
+    WriteBankFiles(*image_, folder);
+    WriteBankSource(*image_, folder);
 }
 
 void TFTrelvanteFirmWare::AboutClick()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "image/configuration_image.h"
 #include "shell/project_state.h"
 
 #include <QHash>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QLabel;
@@ -41,6 +43,8 @@ public:
     const QString& projectsFolder() const { return projectsFolder_; }
     QString settingsFile() const;
     const OpenExcelSettings& OpenExcel() const { return openExcel_; }
+    // The configuration image, kept for the whole run: a build changes only what it writes.
+    const ConfigurationImage& image() const { return *image_; }
 
     TFsaveproj* Fsaveproj() const { return fsaveproj_; }
     TFAbout* FAbout() const { return fabout_; }
@@ -73,6 +77,7 @@ private:
     QString projectsFolder_;
     ProjectState project_;
     OpenExcelSettings openExcel_;
+    std::unique_ptr<ConfigurationImage> image_ = std::make_unique<ConfigurationImage>();
     QHash<QAbstractButton*, std::function<void()>> editorOpeners_;
     bool closed_ = false;
 

@@ -1,4 +1,5 @@
 #include "documents/error.h"
+#include "documents/pargen_document.h"
 #include "platform/error_boundary.h"
 #include "shell/about_box.h"
 #include "shell/main_window.h"
@@ -387,8 +388,10 @@ private slots:
         for (const char* name : {"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"})
             program.click(name);
         QCOMPARE(opened, (QStringList{"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"}));
+        program.makeFolder("bin");
         program.click("CreateBin");  // never refused by the guard while a folder is set
         QVERIFY(program.fake.boxes.shown.empty());
+        QVERIFY(QFileInfo::exists(program.projects() + kSep + "bin" + kSep + "bankg.c"));
     }
 
     void aboutBoxAndProductPage()
@@ -440,6 +443,53 @@ private slots:
         program.click("LbButton1");
         QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini()}}));
         QVERIFY(!window.isVisible());
+    }
+
+    void updateDeviceBuildsTheImageAndWritesTheBankFiles()
+    {
+        Program program;
+        program.makeFolder("Boiler2/bin");
+        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        const auto project = program.dir / "PROJECTS" / "Boiler2";
+        test::WriteText(project / "RCobDef.xml", "<COBID><row PGN=\"0xFECA\" ID_DEV=\"0x21\" Delete=\"N\"/></COBID>");
+        WritePargen(project / "pargen.xml", PargenValues{});
+        TFTrelvanteFirmWare& window = program.start();
+
+        program.click("CreateBin");
+        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>());
+        QCOMPARE(window.image().get32(1, 0), 0xFECAu);
+        QCOMPARE(window.image().get16(1, 16020), 65033);  // the platform's clock
+        const auto bank1 = window.image().bank(1);
+        QCOMPARE(test::ReadText(project / "bin" / "bank1.bin"), std::string(bank1.begin(), bank1.end()));
+        QCOMPARE(test::ReadText(project / "bin" / "bank5.bin"), std::string(16384, '\0'));
+        QCOMPARE(test::ReadText(project / "bin" / "bankg.c").size(), size_t(235593));
+    }
+
+    void updateDeviceErrorsEndInTheErrorBoxAndWriteNothing_data()
+    {
+        QTest::addColumn<bool>("withBin");
+        QTest::addColumn<QString>("pargen");
+        QTest::addColumn<QString>("message");  // %1: the project folder
+        QTest::newRow("builder refuses") << true << "<GeneralParameter><CANType>1</CANType></GeneralParameter>"
+                                         << "Pargen.xml: element \"BaudRateCAN\" is missing or holds no text";
+        QTest::newRow("no bin folder") << false << "" << "Unable to write to %1" + kSep + "bin" + kSep + "bank1.bin";
+    }
+    void updateDeviceErrorsEndInTheErrorBoxAndWriteNothing()
+    {
+        QFETCH(bool, withBin);
+        QFETCH(QString, pargen);
+        QFETCH(QString, message);
+        Program program;
+        program.makeFolder(withBin ? "Boiler2/bin" : "Boiler2");
+        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        const auto project = program.dir / "PROJECTS" / "Boiler2";
+        if (!pargen.isEmpty()) test::WriteText(project / "pargen.xml", pargen.toStdString());
+        program.start();
+
+        program.click("CreateBin");
+        QCOMPARE(program.fake.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Toolkit, message.arg(program.projects() + kSep + "Boiler2")}}));
+        QVERIFY(!std::filesystem::exists(project / "bin") || std::filesystem::is_empty(project / "bin"));
     }
 
     void anErrorInAHandlerEndsAtTheBoundary()

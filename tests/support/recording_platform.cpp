@@ -2,9 +2,18 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QStringList>
 #include <QTimer>
 
 namespace trelvant::test {
+
+char* toString(const std::vector<ShownBox>& boxes)
+{
+    static const char* const kKinds[] = {"plain", "error", "toolkit"};
+    QStringList shown;
+    for (const ShownBox& box : boxes) shown << QStringLiteral("%1 \"%2\"").arg(kKinds[box.kind], box.text);
+    return qstrdup(("[" + shown.join(", ") + "]").toUtf8().constData());
+}
 
 ModalScript::ModalScript(std::function<void(QDialog*)> action) : action_(std::move(action)), timer_(new QTimer)
 {

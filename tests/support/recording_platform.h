@@ -23,6 +23,9 @@ struct ShownBox {
     bool operator==(const ShownBox&) const = default;
 };
 
+// For Qt Test's failure messages.
+char* toString(const std::vector<ShownBox>& boxes);
+
 // Records every message box instead of showing it.
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
@@ -76,7 +79,8 @@ struct RecordingPlatform {
     RecordingMessageBoxes boxes;
     ScriptedFolderBrowser folders;
     RecordingDesktop desktop;
-    Platform platform{boxes, folders, desktop};
+    FixedClock clock{{2009, 12, 31, 23, 59, 58}};
+    Platform platform{boxes, folders, desktop, clock};
 };
 
 // Runs action on the next modal dialog as soon as it is shown (a modal dialog's exec() does not

@@ -1,0 +1,74 @@
+#include "cli/build_command.h"
+
+#include "documents/error.h"
+#include "image/bank_files.h"
+#include "image/image_builder.h"
+#include "platform/clock.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string_view>
+#include <memory>
+
+namespace trelvant::cli {
+namespace {
+
+// "2009-12-31T23:59:58", digits and separators exactly there; nullopt for anything else.
+std::optional<LocalDateTime> parseBuildTime(const std::string& text)
+{
+    static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t width) { return std::stoi(text.substr(at, width)); };
+    const LocalDateTime t{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1] || t.hour > 23 || t.minute > 59 ||
+        t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
+}  // namespace
+
+CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options)
+{
+    CLI::App* build = tool.add_subcommand(
+        "build", "Build the configuration image of a project and write bin/bank1.bin to bank5.bin and bin/bankg.c");
+    build->add_option("PROJECT", options.project, "The project folder")->required()->check(CLI::ExistingDirectory);
+    build->add_option("--build-time", options.buildTime,
+                      "Local date and time stored as the build's date and time, as YYYY-MM-DDTHH:MM:SS "
+                      "(default: now)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return parseBuildTime(text) ? std::string() : "not a date and time of the form YYYY-MM-DDTHH:MM:SS";
+            },
+            "YYYY-MM-DDTHH:MM:SS"));
+    return build;
+}
+
+int RunBuild(const BuildOptions& options, std::ostream& err)
+{
+    std::unique_ptr<Clock> clock;
+    if (options.buildTime) clock = std::make_unique<FixedClock>(*parseBuildTime(*options.buildTime));
+    else clock = std::make_unique<SystemClock>();
+
+    try {
+        const std::filesystem::path project(options.project);
+        auto image = std::make_unique<ConfigurationImage>();
+        BuildConfigurationImage(*image, project, *clock);
+        // A project checked out of version control has no empty bin folder.
+        std::error_code ec;
+        std::filesystem::create_directories(project / "bin", ec);
+        WriteBankFiles(*image, project);
+        WriteBankSource(*image, project);
+    } catch (const Error& e) {
+        err << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace trelvant::cli

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace trelvant::cli {
+
+struct BuildOptions {
+    std::string project;                   // the project folder
+    std::optional<std::string> buildTime;  // YYYY-MM-DDTHH:MM:SS, local
+};
+
+// Adds "build" to the tool; its options land in options.
+CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options);
+
+// Builds the image of the project from an all-zero image and writes PROJECT/bin/bank1.bin to
+// bank5.bin and bankg.c. Returns 0, or 1 with the error's message on err.
+int RunBuild(const BuildOptions& options, std::ostream& err);
+
+}  // namespace trelvant::cli
