@@ -1,0 +1,101 @@
+#include "documents/pargen_document.h"
+#include "image/bank_files.h"
+#include "image/image_builder.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace trelvant {
+namespace {
+
+using test::ReadText;
+using test::RunTool;
+using test::TempFolder;
+using test::WriteText;
+
+// A small project in the J1939 layout, without a bin folder, as checked out of version control.
+struct CheckedOutProject {
+    TempFolder folder;
+    CheckedOutProject()
+    {
+        WritePargen(folder / "pargen.xml", PargenValues{});
+        WriteText(folder / "RCobDef.xml", "<COBID><row PGN=\"0xFECA\" ID_DEV=\"0x21\" Delete=\"y\" Mnemonic=\"\"/></COBID>");
+        WriteText(folder / "TCobDef.xml", "<COBID><row Priority=\"6\" DP=\"0\" PGN=\"0xFEF1\" ID_DEV=\"0\" Mnemonic=\"\"/></COBID>");
+        WriteText(folder / "RInfoCob.xml", "<RInfoCob><row Index=\"3\" NrPdo=\"1\" PosComp=\"8\"/></RInfoCob>");
+        WriteText(folder / "TInfoCob.xml", "<TInfoCob><row Index=\"7\" NrPdo=\"1\" PosComp=\"18\" Write_J1939=\"1\"/></TInfoCob>");
+    }
+};
+
+TEST(CliBuild, WritesTheSixFilesAsTheConfiguratorDoes)
+{
+    CheckedOutProject project;
+    const test::ToolRun run = RunTool({"build", project.folder.path().string(), "--build-time", "2009-12-31T23:59:58"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+
+    ConfigurationImage expected;
+    BuildConfigurationImage(expected, project.folder.path(), FixedClock({2009, 12, 31, 23, 59, 58}));
+    for (int bank = 1; bank <= 5; ++bank) {
+        const auto bytes = expected.bank(bank);
+        EXPECT_EQ(ReadText(BankFilePath(project.folder.path(), bank)), std::string(bytes.begin(), bytes.end())) << bank;
+    }
+    EXPECT_EQ(ReadText(BankSourcePath(project.folder.path())), BankSourceText(expected));
+    EXPECT_EQ(expected.get16(1, 16020), 65033);
+    EXPECT_EQ(expected.get32(2, 0), 419361024u);
+}
+
+TEST(CliBuild, ARefusedBuildWritesNothing)
+{
+    CheckedOutProject project;
+    WriteText(project.folder / "RCobDef.xml", "<COBID><row PGN=\"12abc\" ID_DEV=\"1\"/></COBID>");
+    const test::ToolRun run = RunTool({"build", project.folder.path().string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "'12abc' is not a valid integer value\n");
+    EXPECT_FALSE(std::filesystem::exists(project.folder / "bin"));
+}
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* errorText;  // expected within standard error
+};
+
+class CliUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, IsRefusedWithUsageText)
+{
+    TempFolder project;
+    std::vector<std::string> arguments = GetParam().arguments;
+    for (std::string& argument : arguments)
+        if (argument == "PROJECT") argument = project.path().string();
+    const test::ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Usage: trelvant-cli"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(project / "bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
+    UsageCase{"NoCommand", {}, "A subcommand is required"},
+    UsageCase{"UnknownCommand", {"frobnicate"}, "A subcommand is required"},
+    UsageCase{"NoProject", {"build"}, "PROJECT is required"},
+    UsageCase{"MissingProjectFolder", {"build", "/no/such/project"}, "Directory does not exist"},
+    UsageCase{"BadBuildTime", {"build", "PROJECT", "--build-time", "2009-12-31 23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"ImpossibleBuildTime", {"build", "PROJECT", "--build-time", "2009-02-30T23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"ExtraArgument", {"build", "PROJECT", "more"}, "more"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliHelp, DescribesTheToolAndEachCommand)
+{
+    const test::ToolRun tool = RunTool({"--help"});
+    EXPECT_EQ(tool.exitCode, 0);
+    EXPECT_NE(tool.out.find("build"), std::string::npos);
+    const test::ToolRun build = RunTool({"build", "--help"});
+    EXPECT_EQ(build.exitCode, 0);
+    EXPECT_NE(build.out.find("--build-time"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trelvant
