@@ -158,7 +158,9 @@ void WriteProfileString(const std::filesystem::path& file, std::string_view sect
     } else {
         out = text;
         ensureLineEnd();
-        out += "[" + std::string(section) + "]";
+        out += '[';
+        out += section;
+        out += ']';
         out += eol;
         out += entry;
         out += eol;
