@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "image/bank_files.h"
+#include "image/firmware_dialog.h"
 #include "image/image_builder.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
@@ -44,6 +45,7 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
 
     fsaveproj_ = new TFsaveproj(project_, platform_.boxes, this);
     fabout_ = new TFAbout(platform_, this);
+    fmodifyFileSx_ = new TFModifyFileSx(programFolder_, masterFolder_, platform_, this);
 }
 
 void TFTrelvanteFirmWare::FormCreate()
@@ -199,6 +201,9 @@ void TFTrelvanteFirmWare::CreateBinaClick()
     BuildConfigurationImage(*image_, folder, platform_.clock);
     WriteBankFiles(*image_, folder);
     WriteBankSource(*image_, folder);
+
+    fmodifyFileSx_->setProjectFolder(project_.folder);
+    fmodifyFileSx_->exec();
 }
 
 void TFTrelvanteFirmWare::AboutClick()

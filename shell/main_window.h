@@ -17,6 +17,7 @@ namespace trelvant {
 
 struct Platform;
 class TFAbout;
+class TFModifyFileSx;
 class TFsaveproj;
 
 // The spreadsheet file-open dialog's settings, kept by the main window for the import.
@@ -48,6 +49,7 @@ public:
 
     TFsaveproj* Fsaveproj() const { return fsaveproj_; }
     TFAbout* FAbout() const { return fabout_; }
+    TFModifyFileSx* FModifyFileSx() const { return fmodifyFileSx_; }
 
     // What an editor button opens once the project guard lets it through; the opener stores the
     // editor mode into its editor and shows it modally.
@@ -83,6 +85,7 @@ private:
 
     TFsaveproj* fsaveproj_ = nullptr;
     TFAbout* fabout_ = nullptr;
+    TFModifyFileSx* fmodifyFileSx_ = nullptr;
 };
 
 }  // namespace trelvant

@@ -389,8 +389,10 @@ private slots:
             program.click(name);
         QCOMPARE(opened, (QStringList{"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"}));
         program.makeFolder("bin");
+        ModalScript closeFirmwareDialog([&](QDialog* dialog) { QTest::mouseClick(program.child(dialog, "LbButton1"), Qt::LeftButton); });
         program.click("CreateBin");  // never refused by the guard while a folder is set
-        QVERIFY(program.fake.boxes.shown.empty());
+        QVERIFY(closeFirmwareDialog.ran());
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error, "Error file Pelmora.sx not found"}}));
         QVERIFY(QFileInfo::exists(program.projects() + kSep + "bin" + kSep + "bankg.c"));
     }
 
@@ -455,8 +457,19 @@ private slots:
         WritePargen(project / "pargen.xml", PargenValues{});
         TFTrelvanteFirmWare& window = program.start();
 
+        // The bank files are written before the firmware dialog shows.
+        std::string bankSourceWhenShown;
+        QString shownDialog;
+        ModalScript firmwareDialog([&](QDialog* dialog) {
+            shownDialog = dialog->objectName();
+            bankSourceWhenShown = test::ReadText(project / "bin" / "bankg.c");
+            QTest::mouseClick(program.child(dialog, "LbButton1"), Qt::LeftButton);
+        });
         program.click("CreateBin");
-        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>());
+        QVERIFY(firmwareDialog.ran());
+        QCOMPARE(shownDialog, QString("TFModifyFileSx"));
+        QCOMPARE(bankSourceWhenShown.size(), size_t(235593));
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error, "Error file Pelmora.sx not found"}}));
         QCOMPARE(window.image().get32(1, 0), 0xFECAu);
         QCOMPARE(window.image().get16(1, 16020), 65033);  // the platform's clock
         const auto bank1 = window.image().bank(1);

