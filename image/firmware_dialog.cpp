@@ -46,15 +46,15 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
     portLabel->setBuddy(cbport_);
 
     LbButton2_ = MakeFlatButton(this, "LbButton2", QStringLiteral("Execute update firmware"), QStyle::SP_MediaPlay);
-    LbButton2_->setGeometry(24, 84, 200, 26);
+    LbButton2_->setGeometry(20, 92, 200, 26);
 
     Avanzamento_ = new QProgressBar(this);
     Avanzamento_->setObjectName(QStringLiteral("Avanzamento"));
-    Avanzamento_->setGeometry(24, 150, kWidth - 48, 18);
+    Avanzamento_->setGeometry(24, 164, kWidth - 48, 18);
     Avanzamento_->setTextVisible(false);
     auto* bar = new QFrame(this);
     bar->setObjectName(QStringLiteral("SkyBar"));
-    bar->setGeometry(24, 172, kWidth - 48, 6);
+    bar->setGeometry(24, 186, kWidth - 48, 6);
     bar->setStyleSheet(QStringLiteral("background: rgb(135, 206, 235); border: none;"));
 
     auto* close = MakeFlatButton(this, "LbButton1", QStringLiteral("X"), QStyle::SP_CustomBase);

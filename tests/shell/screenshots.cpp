@@ -1,4 +1,5 @@
 // Grabs the shell's windows to PNG files in the folder given as the first argument.
+#include "image/firmware_dialog.h"
 #include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/new_project_dialog.h"
@@ -27,5 +28,12 @@ int main(int argc, char* argv[])
 
     window.FAbout()->show();
     window.FAbout()->grab().save(out + "/about.png");
+    window.FAbout()->hide();
+
+    // With a base firmware in MASTER, so that the dialog opens ready to merge.
+    trelvant::test::WriteText(program / "MASTER" / "Pelmora.sx", "S9030000FC\r\n");
+    window.FModifyFileSx()->setProjectFolder(window.projectsFolder());
+    window.FModifyFileSx()->show();
+    window.FModifyFileSx()->grab().save(out + "/firmware.png");
     return 0;
 }
