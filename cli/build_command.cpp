@@ -38,15 +38,20 @@ CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options)
     CLI::App* build = tool.add_subcommand(
         "build", "Build the configuration image of a project and write bin/bank1.bin to bank5.bin and bin/bankg.c");
     build->add_option("PROJECT", options.project, "The project folder")->required()->check(CLI::ExistingDirectory);
-    build->add_option("--build-time", options.buildTime,
-                      "Local date and time stored as the build's date and time, as YYYY-MM-DDTHH:MM:SS "
-                      "(default: now)")
+    AddBuildTimeOption(*build, options.buildTime);
+    return build;
+}
+
+void AddBuildTimeOption(CLI::App& command, std::optional<std::string>& buildTime)
+{
+    command.add_option("--build-time", buildTime,
+                       "Local date and time stored as the build's date and time, as YYYY-MM-DDTHH:MM:SS "
+                       "(default: now)")
         ->check(CLI::Validator(
             [](const std::string& text) {
                 return parseBuildTime(text) ? std::string() : "not a date and time of the form YYYY-MM-DDTHH:MM:SS";
             },
             "YYYY-MM-DDTHH:MM:SS"));
-    return build;
 }
 
 int RunBuild(const BuildOptions& options, std::ostream& err)

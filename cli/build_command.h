@@ -18,6 +18,9 @@ struct BuildOptions {
 // Adds "build" to the tool; its options land in options.
 CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options);
 
+// Adds --build-time to a command that builds.
+void AddBuildTimeOption(CLI::App& command, std::optional<std::string>& buildTime);
+
 // Builds the image of the project from an all-zero image and writes PROJECT/bin/bank1.bin to
 // bank5.bin and bankg.c. Returns 0, or 1 with the error's message on err.
 int RunBuild(const BuildOptions& options, std::ostream& err);

@@ -1,5 +1,7 @@
 // trelvant-cli: the configurator's core without a display, for scripted builds.
 #include "cli/build_command.h"
+#include "cli/merge_command.h"
+#include "cli/update_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -7,11 +9,16 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App tool("Builds gateway configuration images from project folders.", "trelvant-cli");
+    CLI::App tool("Builds gateway configuration images from project folders and merges them into firmware.",
+                  "trelvant-cli");
     tool.require_subcommand(1);
 
     trelvant::cli::BuildOptions build;
     CLI::App* buildCommand = trelvant::cli::AddBuildCommand(tool, build);
+    trelvant::cli::MergeOptions merge;
+    CLI::App* mergeCommand = trelvant::cli::AddMergeCommand(tool, merge);
+    trelvant::cli::UpdateOptions update;
+    CLI::App* updateCommand = trelvant::cli::AddUpdateCommand(tool, update);
 
     try {
         tool.parse(argc, argv);
@@ -21,10 +28,15 @@ int main(int argc, char** argv)
         return tool.exit(e);
     } catch (const CLI::ParseError& e) {
         std::cerr << e.what() << "\n\n";
-        std::cerr << (buildCommand->parsed() ? buildCommand->help(tool.get_name()) : tool.help());
+        const CLI::App* usage = &tool;
+        for (const CLI::App* command : {buildCommand, mergeCommand, updateCommand})
+            if (command->parsed()) usage = command;
+        std::cerr << (usage == &tool ? tool.help() : usage->help(tool.get_name()));
         return 2;
     }
 
     if (buildCommand->parsed()) return trelvant::cli::RunBuild(build, std::cerr);
+    if (mergeCommand->parsed()) return trelvant::cli::RunMerge(merge, std::cerr);
+    if (updateCommand->parsed()) return trelvant::cli::RunUpdate(update, std::cerr);
     return 2;
 }

@@ -1,5 +1,6 @@
 #include "image/firmware_dialog.h"
 
+#include "image/srecord_merge.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
 #include "platform/platform.h"
@@ -110,7 +111,37 @@ void TFModifyFileSx::LbButton2Click()
 
 bool TFModifyFileSx::ExeModFileSxClick()
 {
-    return false;
+    // Messages go to plain message boxes; progress moves the bar, repainted at once since the
+    // merge holds the user interface thread.
+    class DialogReport final : public MergeReport {
+    public:
+        DialogReport(TFModifyFileSx& dialog) : dialog_(dialog) {}
+        void message(const std::string& text) override
+        {
+            dialog_.platform_.boxes.plain(&dialog_, QString::fromStdString(text));
+        }
+        void progress(std::uint64_t position, std::uint64_t maximum) override
+        {
+            // The bar counts in thousandths so that files of any size fit its int range.
+            const int value = maximum == 0 ? 1000 : static_cast<int>(position * 1000 / maximum);
+            if (value == dialog_.Avanzamento_->value() && dialog_.Avanzamento_->maximum() == 1000) return;
+            dialog_.Avanzamento_->setRange(0, 1000);
+            dialog_.Avanzamento_->setValue(value);
+            dialog_.Avanzamento_->repaint();
+        }
+
+    private:
+        TFModifyFileSx& dialog_;
+    } report(*this);
+
+    MergeJob job;
+    // The base firmware is read by its name in the current folder, MASTER since the showing.
+    job.baseFirmware = ToPath(baseFirmwareName_);
+    job.binFolder = ToPath(binFolder_);
+    job.outputFolder = ToPath(outputFolder_);
+    job.mergedFirmwareName = ToPath(mergedFirmwareName_);
+    job.banks = selectedBanks_;
+    return trelvant::ExeModFileSxClick(job, report).complete();
 }
 
 void TFModifyFileSx::ExeUpdateFirClick()

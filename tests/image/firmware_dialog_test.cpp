@@ -1,4 +1,7 @@
+#include "image/bank_files.h"
+#include "image/configuration_image.h"
 #include "image/firmware_dialog.h"
+#include "image/srecord_merge.h"
 #include "platform/platform.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
@@ -8,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
+
+#include <cstdio>
 
 using namespace trelvant;
 using trelvant::test::ShownBox;
@@ -34,6 +39,32 @@ struct Setup {
         dialog->setProjectFolder(project);
     }
     void withBaseFirmware() const { test::WriteText(program / "MASTER" / "Pelmora.sx", "S9030000FC\r\n"); }
+
+    // A base firmware with one record in each bank window (the window of bank 2 only when asked),
+    // and the bank files of an all-zero image.
+    void withMergeInputs(bool bank2Window = true, bool s9 = true) const
+    {
+        std::string text = record("S0", "0000", "44454D4F");
+        text += record("S1", "3880", "01020304");
+        text += record("S2", "388000", "AABBCCDD");
+        if (bank2Window) text += record("S2", "398000", "AABBCCDD");
+        text += record("S2", "3A8000", "11223344");
+        if (s9) text += "S9030000FC\r\n";
+        test::WriteText(program / "MASTER" / "Pelmora.sx", text);
+        WriteBankFiles(ConfigurationImage(), ToPath(project));
+    }
+    void withFlashTool() const { test::WriteText(program / "Kestrow.exe", "a flash tool"); }
+
+    static std::string record(const std::string& type, const std::string& address, const std::string& data)
+    {
+        char count[3];
+        std::snprintf(count, sizeof count, "%02X", static_cast<unsigned>((address.size() + data.size()) / 2 + 1));
+        std::string line = type + count + address + data + "00";
+        line.replace(line.size() - 2, 2, SRecordChecksum(line));
+        return line + "\r\n";
+    }
+    QString merged() const { return project + kSep + "New_Pelmora.sx"; }
+    void execute() const { QTest::mouseClick(child("LbButton2"), Qt::LeftButton); }
 
     template <typename T = QPushButton>
     T* child(const char* name) const
@@ -109,6 +140,66 @@ private slots:
         QVERIFY(!s.dialog->isVisible());
         s.show();
         QCOMPARE(s.child<QComboBox>("cbport")->currentText(), QString("COM1"));
+    }
+
+    void executeMergesAndStartsTheFlashTool()
+    {
+        Setup s("Boiler 2 \"site\"");  // blanks and quotes reach the tool intact
+        s.withMergeInputs();
+        s.withFlashTool();
+        s.show();
+        s.child<QComboBox>("cbport")->setCurrentIndex(7);
+        s.execute();
+
+        QVERIFY(s.fake.boxes.shown.empty());
+        const std::string merged = test::ReadText(ToPath(s.merged()));
+        QVERIFY(merged.find("S22438800000000000") != std::string::npos);  // bank 1's zero bytes in its window
+        QVERIFY(merged.find("AABBCCDD") == std::string::npos);
+        QVERIFY(merged.find("11223344") != std::string::npos);
+        QCOMPARE(s.fake.desktop.started.size(), size_t(1));
+        const auto& start = s.fake.desktop.started[0];
+        QCOMPARE(start.program, s.programFolder + kSep + "Kestrow.exe");
+        QCOMPARE(start.arguments, (QStringList{s.merged(), "7"}));
+        QCOMPARE(QDir(start.workingFolder).canonicalPath(), QDir(s.master).canonicalPath());
+        auto* bar = s.child<QProgressBar>("Avanzamento");
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // A second press merges again from the base firmware and starts the tool again.
+        test::WriteText(ToPath(s.merged()), "S0 stale\r\n");
+        s.execute();
+        QCOMPARE(test::ReadText(ToPath(s.merged())), merged);
+        QCOMPARE(s.fake.desktop.started.size(), size_t(2));
+    }
+
+    void failuresKeepTheFlashToolIdle_data()
+    {
+        QTest::addColumn<bool>("bank2Window");
+        QTest::addColumn<bool>("s9");
+        QTest::addColumn<bool>("flashTool");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("mergedWritten");
+        QTest::newRow("no flash tool") << true << true << false << "Kestrow.exe Not Found, Procedure Aborted" << true;
+        QTest::newRow("no S9") << true << false << true << "Record S9 Not Found,Abort Procedure" << false;
+        QTest::newRow("bank 2 not inserted") << false << true << true << "Bank 2 Not Inserted,Abort Procedure" << true;
+    }
+    void failuresKeepTheFlashToolIdle()
+    {
+        QFETCH(bool, bank2Window);
+        QFETCH(bool, s9);
+        QFETCH(bool, flashTool);
+        QFETCH(QString, message);
+        QFETCH(bool, mergedWritten);
+        Setup s;
+        s.withMergeInputs(bank2Window, s9);
+        if (flashTool) s.withFlashTool();
+        // A merged firmware of an earlier run must never reach the device in place of this one.
+        test::WriteText(ToPath(s.merged()), "S0 an older merged firmware\r\n");
+        s.show();
+        s.execute();
+
+        QCOMPARE(s.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, message}}));
+        QVERIFY(s.fake.desktop.started.empty());
+        QCOMPARE(test::ReadText(ToPath(s.merged())) != "S0 an older merged firmware\r\n", mergedWritten);
     }
 
 private:

@@ -1,0 +1,61 @@
+#pragma once
+
+// The streaming pass of the firmware merge: the lines of one input go through one or more
+// merging stages, each handing what it keeps to the next, and what the last keeps is written.
+// Only a block of the input is held in memory, never a whole file or a whole line.
+
+#include "image/srecord_merge.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace trelvant {
+
+class AtomicOutputFile;
+
+// One merging stage: what it does with each line it reads, and its result so far.
+class BankStage {
+public:
+    enum class Verdict {
+        Copy,    // the line goes on unchanged
+        Insert,  // the bank's records go on in place of the line
+        Drop,    // the line is a record of the window and the bank is already in place
+        Fail,    // the line cannot be read as the stage needs: the stage reads no further line
+    };
+
+    BankStage(int bank, std::string records);
+
+    // head: the line's first min(length, 10) characters, without its line end.
+    Verdict take(std::string_view head, std::size_t length);
+
+    int bank() const { return bank_; }
+    const std::string& records() const { return records_; }  // the 512 lines of Bin.sx
+    bool failed() const { return failed_; }
+    MergeResult result() const { return result_; }
+    void failOnInputOutput();  // a read or write error: the stage stops without a result
+
+private:
+    Verdict fail();
+
+    int bank_;
+    std::string records_;
+    std::uint32_t windowStart_;
+    bool pending_ = true;
+    bool failed_ = false;
+    MergeResult result_ = MergeResult::Stopped;
+};
+
+inline constexpr std::size_t kMergeBlockSize = 1 << 20;
+
+// Reads input (size bytes, for the progress) through the stages and appends what passes the last
+// one to output, each line followed by CR LF; output may be null (nothing is written). Progress
+// goes in bytes of the input. False on a read or write error, after which the pass stopped;
+// the stages tell their own failures and results.
+bool RunMergePass(std::FILE* input, std::uint64_t size, std::span<BankStage> stages, AtomicOutputFile* output,
+                  MergeReport& report, std::size_t blockSize = kMergeBlockSize);
+
+}  // namespace trelvant
