@@ -56,37 +56,6 @@ TEST(CliBuild, ARefusedBuildWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(project.folder / "bin"));
 }
 
-struct UsageCase {
-    const char* name;
-    std::vector<std::string> arguments;
-    const char* errorText;  // expected within standard error
-};
-
-class CliUsage : public testing::TestWithParam<UsageCase> {};
-
-TEST_P(CliUsage, IsRefusedWithUsageText)
-{
-    TempFolder project;
-    std::vector<std::string> arguments = GetParam().arguments;
-    for (std::string& argument : arguments)
-        if (argument == "PROJECT") argument = project.path().string();
-    const test::ToolRun run = RunTool(arguments);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Usage: trelvant-cli"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(project / "bin"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
-    UsageCase{"NoCommand", {}, "A subcommand is required"},
-    UsageCase{"UnknownCommand", {"frobnicate"}, "A subcommand is required"},
-    UsageCase{"NoProject", {"build"}, "PROJECT is required"},
-    UsageCase{"MissingProjectFolder", {"build", "/no/such/project"}, "Directory does not exist"},
-    UsageCase{"BadBuildTime", {"build", "PROJECT", "--build-time", "2009-12-31 23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
-    UsageCase{"ImpossibleBuildTime", {"build", "PROJECT", "--build-time", "2009-02-30T23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
-    UsageCase{"ExtraArgument", {"build", "PROJECT", "more"}, "more"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST(CliHelp, DescribesTheToolAndEachCommand)
 {
     const test::ToolRun tool = RunTool({"--help"});

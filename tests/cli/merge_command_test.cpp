@@ -152,36 +152,6 @@ TEST(CliMerge, AMissingBaseFirmwareIsTheMergesOwnMessage)
     EXPECT_EQ(run.err, "File *.Sx Not Found,Abort Procedure\n");
 }
 
-struct UsageCase {
-    const char* name;
-    std::vector<std::string> arguments;
-    const char* errorText;
-};
-
-class MergeUsage : public testing::TestWithParam<UsageCase> {};
-
-TEST_P(MergeUsage, IsRefusedWithUsageText)
-{
-    TempFolder project;
-    std::vector<std::string> arguments = GetParam().arguments;
-    for (std::string& argument : arguments)
-        if (argument == "PROJECT") argument = project.path().string();
-    const test::ToolRun run = RunTool(arguments);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Usage: trelvant-cli " + arguments[0]), std::string::npos) << run.err;
-    EXPECT_TRUE(std::filesystem::is_empty(project.path()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, MergeUsage, testing::Values(
-    UsageCase{"MergeWithoutBase", {"merge", "PROJECT"}, "BASE_FIRMWARE is required"},
-    UsageCase{"MergeMissingProject", {"merge", "/no/such/project", "Pelmora.sx"}, "Directory does not exist"},
-    UsageCase{"MergeExtraArgument", {"merge", "PROJECT", "Pelmora.sx", "more"}, "more"},
-    UsageCase{"UpdateWithoutBase", {"update", "PROJECT"}, "BASE_FIRMWARE is required"},
-    UsageCase{"UpdateBadBuildTime", {"update", "PROJECT", "Pelmora.sx", "--build-time", "2026-12-10"},
-              "YYYY-MM-DDTHH:MM:SS"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 struct FlashCase {
     const char* name;
     const char* firmware;  // written to "fw 1.sx"

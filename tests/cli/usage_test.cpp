@@ -1,0 +1,56 @@
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace trelvant {
+namespace {
+
+using test::RunTool;
+using test::TempFolder;
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> arguments;  // "PROJECT" stands for an empty project folder
+    const char* errorText;               // expected within standard error
+};
+
+class CliUsage : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, IsRefusedWithUsageTextAndWritesNothing)
+{
+    TempFolder project;
+    std::vector<std::string> arguments = GetParam().arguments;
+    for (std::string& argument : arguments)
+        if (argument == "PROJECT") argument = project.path().string();
+    const test::ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
+    static const std::set<std::string> commands = {"build", "merge", "update"};
+    const std::string usage =
+        !arguments.empty() && commands.contains(arguments[0]) ? "Usage: trelvant-cli " + arguments[0] : "Usage: trelvant-cli";
+    EXPECT_NE(run.err.find(usage), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(project.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
+    UsageCase{"NoCommand", {}, "A subcommand is required"},
+    UsageCase{"UnknownCommand", {"frobnicate"}, "A subcommand is required"},
+    UsageCase{"BuildWithoutProject", {"build"}, "PROJECT is required"},
+    UsageCase{"BuildMissingProject", {"build", "/no/such/project"}, "Directory does not exist"},
+    UsageCase{"BuildBadTime", {"build", "PROJECT", "--build-time", "2009-12-31 23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"BuildImpossibleTime", {"build", "PROJECT", "--build-time", "2009-02-30T23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"BuildExtraArgument", {"build", "PROJECT", "more"}, "more"},
+    UsageCase{"MergeWithoutBase", {"merge", "PROJECT"}, "BASE_FIRMWARE is required"},
+    UsageCase{"MergeMissingProject", {"merge", "/no/such/project", "Pelmora.sx"}, "Directory does not exist"},
+    UsageCase{"MergeExtraArgument", {"merge", "PROJECT", "Pelmora.sx", "more"}, "more"},
+    UsageCase{"UpdateWithoutBase", {"update", "PROJECT"}, "BASE_FIRMWARE is required"},
+    UsageCase{"UpdateBadTime", {"update", "PROJECT", "Pelmora.sx", "--build-time", "2026-12-10"}, "YYYY-MM-DDTHH:MM:SS"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace trelvant
