@@ -5,17 +5,13 @@
 #include <string>
 
 namespace trelvant {
-namespace {
-
-int hexDigit(char c)
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-}  // namespace
 
 std::optional<std::int32_t> TryStrToInt(std::string_view text)
 {
@@ -42,7 +38,7 @@ std::optional<std::int32_t> TryStrToInt(std::string_view text)
     std::uint64_t value = 0;
     for (; i < text.size(); ++i) {
         if (hex) {
-            const int digit = hexDigit(text[i]);
+            const int digit = HexDigitValue(text[i]);
             if (digit < 0) return std::nullopt;
             value = value * 16 + static_cast<unsigned>(digit);
             if (value > 0xFFFFFFFFu) return std::nullopt;

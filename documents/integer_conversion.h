@@ -11,6 +11,9 @@ namespace trelvant {
 // may follow the digits. Hexadecimal texts give their 32-bit pattern; decimal overflow fails.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
 
+// The value of a hexadecimal digit in either case, or -1 for any other character.
+int HexDigitValue(char c);
+
 // Throws Error("'<text>' is not a valid integer value") for a refused text.
 std::int32_t StrToInt(std::string_view text);
 

@@ -27,10 +27,4 @@ void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& do
     WriteFileAtomically(path, SerializeXml(document));
 }
 
-std::string DisplayPath(const std::filesystem::path& path)
-{
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 }  // namespace trelvant

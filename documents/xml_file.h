@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_names.h"
+
 #include <pugixml.hpp>
 
 #include <filesystem>
@@ -25,8 +27,5 @@ std::string SerializeXml(const pugi::xml_document& document);
 // Replaces the file at path (found without regard to case) with the serialized document,
 // atomically: on failure Error("Unable to write to <path>") is thrown and the old file stays.
 void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document);
-
-// A path as the user reads it in a message.
-std::string DisplayPath(const std::filesystem::path& path);
 
 }  // namespace trelvant

@@ -1,6 +1,7 @@
 #include "image/srecord_merge.h"
 
 #include "documents/error.h"
+#include "documents/integer_conversion.h"
 #include "platform/atomic_output_file.h"
 #include "image/srecord_pass.h"
 #include "platform/file_names.h"
@@ -33,11 +34,6 @@ std::string bankNotInserted(int bank)
     return "Bank " + std::to_string(bank) + " Not Inserted,Abort Procedure";
 }
 
-std::string displayName(const std::filesystem::path& path)
-{
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 void checkStage(int stage)
 {
@@ -84,7 +80,7 @@ BankStage makeStage(const MergeJob& job, int bank)
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes(kBankSize);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in && !in.eof()) throw Error("Unable to read " + displayName(path));
+    if (!in && !in.eof()) throw Error("Unable to read " + DisplayPath(path));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     return BankStage(bank, BankRecords(bank, bytes));
 }
@@ -104,7 +100,7 @@ struct InputFile {
 #else
         file = std::fopen(path.c_str(), "rb");
 #endif
-        if (!file) throw Error("Unable to read " + displayName(requested));
+        if (!file) throw Error("Unable to read " + DisplayPath(requested));
         std::error_code ec;
         size = std::filesystem::file_size(path, ec);
         if (ec) size = 0;
@@ -172,10 +168,9 @@ bool MergeOutcome::complete() const
 std::string SRecordChecksum(std::string_view record)
 {
     const auto digit = [&](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        throw std::invalid_argument("not a hexadecimal digit in " + std::string(record));
+        const int value = HexDigitValue(c);
+        if (value < 0) throw std::invalid_argument("not a hexadecimal digit in " + std::string(record));
+        return value;
     };
     if (record.size() < 4 || record.size() % 2 != 0) throw std::invalid_argument("not a record: " + std::string(record));
     unsigned sum = 0;

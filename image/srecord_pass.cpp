@@ -1,5 +1,6 @@
 #include "image/srecord_pass.h"
 
+#include "documents/integer_conversion.h"
 #include "platform/atomic_output_file.h"
 
 #include <algorithm>
@@ -9,20 +10,12 @@
 namespace trelvant {
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Six hexadecimal digits, either case, as the integer conversion reads "$" followed by them.
 bool parseAddress(std::string_view digits, std::uint32_t& address)
 {
     address = 0;
     for (char c : digits) {
-        const int value = hexValue(c);
+        const int value = HexDigitValue(c);
         if (value < 0) return false;
         address = address << 4 | static_cast<std::uint32_t>(value);
     }

@@ -10,11 +10,6 @@
 namespace trelvant {
 namespace {
 
-std::string displayName(const std::filesystem::path& path)
-{
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 }  // namespace
 
@@ -22,13 +17,13 @@ void WriteFileAtomically(const std::filesystem::path& target, std::string_view b
 {
     AtomicOutputFile file(target);
     file.append(bytes);
-    if (!file.commit()) throw Error("Unable to write to " + displayName(target));
+    if (!file.commit()) throw Error("Unable to write to " + DisplayPath(target));
 }
 
 std::string ReadWholeFile(const std::filesystem::path& requested)
 {
     const std::filesystem::path path = ResolveFileName(requested);
-    const Error failure("Unable to read " + displayName(requested));
+    const Error failure("Unable to read " + DisplayPath(requested));
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) throw failure;
     std::ifstream in(path, std::ios::binary);

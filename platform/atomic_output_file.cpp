@@ -47,11 +47,6 @@ std::filesystem::path temporaryBeside(const std::filesystem::path& target, unsig
     return target.has_parent_path() ? target.parent_path() / name : name;
 }
 
-std::string displayName(const std::filesystem::path& path)
-{
-    const auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 }  // namespace
 
@@ -61,7 +56,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::
         temporary_ = temporaryBeside(target_, attempt);
         file_ = openExclusive(temporary_);
     }
-    if (!file_) throw Error("Unable to write to " + displayName(target_));
+    if (!file_) throw Error("Unable to write to " + DisplayPath(target_));
     buffer_.resize(kBufferSize);
 }
 

@@ -41,6 +41,12 @@ std::filesystem::path ResolveFileName(const std::filesystem::path& path)
     return path.has_parent_path() ? path.parent_path() / best.filename() : best.filename();
 }
 
+std::string DisplayPath(const std::filesystem::path& path)
+{
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 bool ExistsAnyCase(const std::filesystem::path& path)
 {
     std::error_code ec;

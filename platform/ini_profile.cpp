@@ -94,8 +94,7 @@ void WriteProfileString(const std::filesystem::path& file, std::string_view sect
     try {
         text = readIfPresent(file);
     } catch (const Error&) {
-        auto path = file.u8string();
-        throw Error("Unable to write to " + std::string(path.begin(), path.end()));
+        throw Error("Unable to write to " + DisplayPath(file));
     }
 
     // New lines follow the file's own line endings; a new file gets the platform's.
