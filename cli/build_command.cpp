@@ -4,6 +4,7 @@
 #include "image/bank_files.h"
 #include "image/image_builder.h"
 #include "platform/clock.h"
+#include "platform/file_names.h"
 
 #include <CLI/CLI.hpp>
 
@@ -24,14 +25,20 @@ std::optional<LocalDateTime> parseBuildTime(const std::string& text)
     }
     const auto number = [&](std::size_t at, std::size_t width) { return std::stoi(text.substr(at, width)); };
     const LocalDateTime t{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1] || t.hour > 23 || t.minute > 59 ||
-        t.second > 59)
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month) || t.hour > 23 ||
+        t.minute > 59 || t.second > 59)
         return std::nullopt;
     return t;
 }
 
 }  // namespace
+
+int DaysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
 
 CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options)
 {
@@ -65,10 +72,15 @@ int RunBuild(const BuildOptions& options, std::ostream& err)
         auto image = std::make_unique<ConfigurationImage>();
         BuildConfigurationImage(*image, project, *clock);
         // A project checked out of version control has no empty bin folder.
+        const std::filesystem::path bin = ResolveFileName(project / "bin");
         std::error_code ec;
-        std::filesystem::create_directories(project / "bin", ec);
-        WriteBankFiles(*image, project);
-        WriteBankSource(*image, project);
+        if (!std::filesystem::is_directory(bin, ec)) {
+            std::filesystem::create_directory(bin, ec);
+            if (!std::filesystem::is_directory(bin))
+                throw Error("Unable to make the folder " + DisplayPath(bin) + ": " +
+                            (ec ? ec.message() : std::string("a file of that name is in the way")));
+        }
+        WriteBankOutputs(*image, project);
     } catch (const Error& e) {
         err << e.what() << "\n";
         return 1;

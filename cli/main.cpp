@@ -5,7 +5,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <exception>
 #include <iostream>
+#include <new>
 
 int main(int argc, char** argv)
 {
@@ -35,8 +37,17 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    if (buildCommand->parsed()) return trelvant::cli::RunBuild(build, std::cerr);
-    if (mergeCommand->parsed()) return trelvant::cli::RunMerge(merge, std::cerr);
-    if (updateCommand->parsed()) return trelvant::cli::RunUpdate(update, std::cerr);
+    // Whatever escapes a command is told and ends it with status 1, never an abort.
+    try {
+        if (buildCommand->parsed()) return trelvant::cli::RunBuild(build, std::cerr);
+        if (mergeCommand->parsed()) return trelvant::cli::RunMerge(merge, std::cerr);
+        if (updateCommand->parsed()) return trelvant::cli::RunUpdate(update, std::cerr);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "Not enough memory to complete the operation\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
     return 2;
 }

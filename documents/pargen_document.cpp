@@ -28,10 +28,10 @@ std::optional<std::string> singleText(const pugi::xml_node element)
     return std::string(first.value());
 }
 
-PargenTexts textsOf(const pugi::xml_document& xml)
+PargenTexts textsOf(const pugi::xml_document& xml, PargenRoot rule)
 {
     PargenTexts result;
-    const pugi::xml_node root = xml.child(kPargenRoot.data());
+    const pugi::xml_node root = rule == PargenRoot::Any ? xml.document_element() : xml.child(kPargenRoot.data());
     result.hasRoot = static_cast<bool>(root);
     if (!root) return result;
     for (std::size_t i = 0; i < kPargenElementCount; ++i)
@@ -65,12 +65,12 @@ const std::optional<std::string>& PargenTexts::operator[](std::string_view eleme
     return texts[elementPosition(element)];
 }
 
-std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path)
+std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path, PargenRoot root)
 {
     if (!ExistsAnyCase(path)) return std::nullopt;
     pugi::xml_document xml;
     LoadXmlFile(path, xml);
-    return textsOf(xml);
+    return textsOf(xml, root);
 }
 
 PargenReadResult ReadPargenInto(const std::filesystem::path& path, PargenValues& values)

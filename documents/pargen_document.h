@@ -59,9 +59,15 @@ struct PargenTexts {
     const std::optional<std::string>& operator[](std::string_view element) const;
 };
 
+// Which root the texts are read under.
+enum class PargenRoot {
+    Named,  // the root must be GeneralParameter, as the communication dialog reads it
+    Any,    // the root's children whatever the root is called, as the image builder reads it
+};
+
 // nullopt when no file of that name exists in any case; throws Error when it cannot be read or
-// parsed. For the image builder, which reads every element by name.
-std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path);
+// parsed.
+std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path, PargenRoot root = PargenRoot::Named);
 
 enum class PargenLoad {
     NoDocument,  // no file: nothing read

@@ -9,7 +9,7 @@ namespace trelvant {
 
 void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document)
 {
-    const std::string bytes = ReadWholeFile(path);
+    const std::string bytes = ReadWholeFile(path, kMaxDocumentBytes);
     const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size(), kDocumentParseOptions);
     if (!result)
         throw Error(DisplayPath(path) + ": " + result.description() + " at offset " + std::to_string(result.offset));

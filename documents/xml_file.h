@@ -4,6 +4,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -16,8 +17,13 @@ namespace trelvant {
 inline constexpr unsigned kDocumentParseOptions =
     pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_ws_pcdata_single;
 
+// No legal document comes near this size (the largest project holds well under 1 MiB a document):
+// a larger file is refused before it is read, so a stray file cannot exhaust the memory.
+inline constexpr std::uint64_t kMaxDocumentBytes = 8 * 1024 * 1024;
+
 // Loads the file at path, found without regard to case, into document. Throws Error when the
-// file cannot be read or is not well-formed XML; the message names the file and the place.
+// file cannot be read, is larger than kMaxDocumentBytes or is not well-formed XML; the message
+// names the file and the place.
 void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document);
 
 // The bytes of a document as the writers store it: UTF-8 without byte order mark, no XML

@@ -1,8 +1,14 @@
 #include "image/bank_files.h"
 
-#include "platform/atomic_file.h"
+#include "documents/error.h"
+#include "platform/atomic_output_file.h"
+#include "platform/file_names.h"
 
+#include <cerrno>
+#include <memory>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace trelvant {
 namespace {
@@ -31,6 +37,43 @@ void appendBankArray(std::string& text, const ConfigurationImage& image, int ban
     }
 }
 
+struct Output {
+    std::filesystem::path file;
+    std::string_view bytes;
+};
+
+std::string_view bankBytes(const ConfigurationImage& image, int bank)
+{
+    const auto bytes = image.bank(bank);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// The project's bin folder in any case; a missing one is named, not the first file in it.
+std::filesystem::path binFolder(const std::filesystem::path& projectFolder)
+{
+    const std::filesystem::path folder = ResolveFileName(projectFolder / "bin");
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        const bool exists = std::filesystem::exists(folder, ec);
+        throw Error("Unable to write to " + DisplayPath(folder) + ": " +
+                    (exists ? std::string("not a folder") : SystemReason(ENOENT)));
+    }
+    return folder;
+}
+
+// All files reach their temporaries before any old file is replaced.
+void writeSet(const std::vector<Output>& outputs)
+{
+    std::vector<std::unique_ptr<AtomicOutputFile>> files;
+    for (const Output& output : outputs) {
+        files.push_back(std::make_unique<AtomicOutputFile>(output.file));
+        files.back()->append(output.bytes);
+        if (!files.back()->finish()) throw Error(files.back()->failureMessage());
+    }
+    for (const auto& file : files)
+        if (!file->publish()) throw Error(file->failureMessage());
+}
+
 }  // namespace
 
 std::filesystem::path BankFilePath(const std::filesystem::path& projectFolder, int bank)
@@ -43,13 +86,24 @@ std::filesystem::path BankSourcePath(const std::filesystem::path& projectFolder)
     return projectFolder / "bin" / "bankg.c";
 }
 
+void WriteBankOutputs(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
+{
+    const std::filesystem::path bin = binFolder(projectFolder);
+    const std::string source = BankSourceText(image);
+    std::vector<Output> outputs;
+    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank)
+        outputs.push_back({bin / BankFilePath({}, bank).filename(), bankBytes(image, bank)});
+    outputs.push_back({bin / BankSourcePath({}).filename(), source});
+    writeSet(outputs);
+}
+
 void WriteBankFiles(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
 {
-    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank) {
-        const auto bytes = image.bank(bank);
-        WriteFileAtomically(BankFilePath(projectFolder, bank),
-                            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    }
+    const std::filesystem::path bin = binFolder(projectFolder);
+    std::vector<Output> outputs;
+    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank)
+        outputs.push_back({bin / BankFilePath({}, bank).filename(), bankBytes(image, bank)});
+    writeSet(outputs);
 }
 
 std::string BankSourceText(const ConfigurationImage& image)
@@ -67,7 +121,7 @@ std::string BankSourceText(const ConfigurationImage& image)
 
 void WriteBankSource(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
 {
-    WriteFileAtomically(BankSourcePath(projectFolder), BankSourceText(image));
+    writeSet({{binFolder(projectFolder) / BankSourcePath({}).filename(), BankSourceText(image)}});
 }
 
 }  // namespace trelvant

@@ -4,6 +4,7 @@
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
 #include "documents/row_document.h"
+#include "platform/file_names.h"
 
 #include <array>
 #include <optional>
@@ -32,40 +33,57 @@ constexpr std::size_t kStandardReceiveFrames = 0;   // CAN 2.0A: 3 bytes a frame
 constexpr std::size_t kStandardTransmitFrames = 750;
 
 struct Document {
-    std::string fileName;
+    std::string path;  // as messages name it: the file that was read
     RowDocument rows;
 };
 
 std::optional<Document> readDocument(const std::filesystem::path& folder, std::string_view fileName)
 {
-    auto rows = ReadRowDocument(folder / fileName);
+    const std::filesystem::path path = ResolveFileName(folder / fileName);
+    auto rows = ReadRowDocument(path);
     if (!rows) return std::nullopt;
-    return Document{std::string(fileName), std::move(*rows)};
+    return Document{DisplayPath(path), std::move(*rows)};
 }
 
-// "RCobDef.xml: row 3: ..." with the row counted from 1.
+// "<path>, row 3" with the row counted from 1.
 std::string where(const Document& document, std::size_t row)
 {
-    return document.fileName + ": row " + std::to_string(row + 1) + ": ";
+    return document.path + ", row " + std::to_string(row + 1);
 }
 
 const std::string& attributeText(const Document& document, std::size_t row, std::string_view attribute)
 {
     const std::string* text = document.rows.rows[row].attribute(attribute);
-    if (!text) throw Error(where(document, row) + "attribute \"" + std::string(attribute) + "\" is missing");
+    if (!text) throw Error(where(document, row) + ": attribute \"" + std::string(attribute) + "\" is missing");
     return *text;
+}
+
+// The integer of a text, a refusal naming the place where the text stands.
+std::int32_t integerAt(const std::string& place, const std::string& text)
+{
+    try {
+        return StrToInt(text);
+    } catch (const Error& e) {
+        throw Error(place + ": " + e.what());
+    }
+}
+
+std::int32_t integerAttribute(const Document& document, std::size_t row, std::string_view attribute)
+{
+    return integerAt(where(document, row) + ", attribute \"" + std::string(attribute) + "\"",
+                     attributeText(document, row, attribute));
 }
 
 std::uint32_t required(const Document& document, std::size_t row, std::string_view attribute)
 {
-    return static_cast<std::uint32_t>(StrToInt(attributeText(document, row, attribute)));
+    return static_cast<std::uint32_t>(integerAttribute(document, row, attribute));
 }
 
 // The number of rows of a table, refused before anything is written when they exceed its room.
 std::size_t rowsWithin(const Document& document, std::size_t room, const char* what)
 {
     if (document.rows.rows.size() > room)
-        throw Error(where(document, room) + what + " holds at most " + std::to_string(room) + " rows");
+        throw Error(where(document, room) + ": " + what + " holds at most " + std::to_string(room) + " rows");
     return document.rows.rows.size();
 }
 
@@ -76,7 +94,8 @@ public:
     void run(const Clock& clock)
     {
         reset();
-        std::optional<PargenTexts> pargen = ReadPargenTexts(folder_ / "Pargen.xml");
+        pargenPath_ = ResolveFileName(folder_ / "Pargen.xml");
+        std::optional<PargenTexts> pargen = ReadPargenTexts(pargenPath_, PargenRoot::Any);
         if (pargen) requiredParameter(*pargen, "CANType");
         const bool j1939 = pargen.has_value();
 
@@ -86,8 +105,8 @@ public:
         if (auto map = readDocument(folder_, "TInfoCob.xml")) transmitMap(*map);
         if (j1939) {
             // The parameter block is read from the document as it is now.
-            pargen = ReadPargenTexts(folder_ / "Pargen.xml");
-            if (!pargen) throw Error("Pargen.xml: the document is gone");
+            pargen = ReadPargenTexts(pargenPath_, PargenRoot::Any);
+            if (!pargen) throw Error(DisplayPath(pargenPath_) + ": the document is gone");
             parameterBlock(*pargen);
         }
 
@@ -124,9 +143,9 @@ private:
     {
         counts_[0] = rowsWithin(frames, kMaxFrameRows, "a frame list");
         for (std::size_t i = 0; i < counts_[0]; ++i) {
-            const std::int32_t identifier = StrToInt(attributeText(frames, i, "PGN"));
+            const std::int32_t identifier = integerAttribute(frames, i, "PGN");
             if (identifier < 0 || identifier > kMaxStandardIdentifier)
-                throw Error(where(frames, i) + "identifier " + std::to_string(identifier) + " is outside 0 to " +
+                throw Error(where(frames, i) + ": identifier " + std::to_string(identifier) + " is outside 0 to " +
                             std::to_string(kMaxStandardIdentifier));
             const std::uint32_t device = required(frames, i, "ID_DEV");
             const auto v = static_cast<std::size_t>(identifier);
@@ -212,12 +231,14 @@ private:
             image_.put16(1, kCounts + 2 * i, static_cast<std::uint32_t>(counts_[i]));
     }
 
-    static std::uint32_t requiredParameter(const PargenTexts& pargen, std::string_view element)
+    std::uint32_t requiredParameter(const PargenTexts& pargen, std::string_view element) const
     {
         const std::optional<std::string>& text = pargen[element];
+        const std::string name = "element \"" + std::string(element) + "\"";
         if (!pargen.hasRoot || !text)
-            throw Error("Pargen.xml: element \"" + std::string(element) + "\" is missing or holds no text");
-        return static_cast<std::uint32_t>(StrToInt(*text));
+            throw Error(DisplayPath(pargenPath_) + ": " + name + " is missing or holds no text");
+        const std::string place = DisplayPath(pargenPath_) + ", " + name;
+        return static_cast<std::uint32_t>(integerAt(place, *text));
     }
 
     static std::uint32_t optionalParameter(const PargenTexts& pargen, std::string_view element, std::int32_t fallback)
@@ -228,6 +249,7 @@ private:
 
     ConfigurationImage& image_;
     const std::filesystem::path& folder_;
+    std::filesystem::path pargenPath_;
     std::array<std::uint8_t, 32> deleteFlags_{};
     std::array<std::size_t, 4> counts_{};
 };

@@ -4,12 +4,28 @@
 #include "platform/atomic_output_file.h"
 #include "platform/file_names.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <system_error>
 
 namespace trelvant {
 namespace {
 
+std::FILE* openForReading(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+std::string sizeText(std::uint64_t bytes)
+{
+    if (bytes % (1024 * 1024) == 0) return std::to_string(bytes / (1024 * 1024)) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
 
 }  // namespace
 
@@ -17,22 +33,50 @@ void WriteFileAtomically(const std::filesystem::path& target, std::string_view b
 {
     AtomicOutputFile file(target);
     file.append(bytes);
-    if (!file.commit()) throw Error("Unable to write to " + DisplayPath(target));
+    if (!file.commit()) throw Error(file.failureMessage());
 }
 
-std::string ReadWholeFile(const std::filesystem::path& requested)
+std::string RegularFileProblem(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) return ec.message();
+    if (!std::filesystem::exists(status)) {
+        const bool link = std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec));
+        return link ? "a symbolic link to nothing" : SystemReason(ENOENT);
+    }
+    if (std::filesystem::is_directory(status)) return SystemReason(EISDIR);
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    return {};
+}
+
+std::string ReadWholeFile(const std::filesystem::path& requested, std::uint64_t maxBytes)
 {
     const std::filesystem::path path = ResolveFileName(requested);
-    const Error failure("Unable to read " + DisplayPath(requested));
+    const auto failure = [&](const std::string& reason) {
+        return Error("Unable to read " + DisplayPath(requested) + ": " + reason);
+    };
+    if (const std::string problem = RegularFileProblem(path); !problem.empty()) throw failure(problem);
+
+    const auto tooLarge = [&] { return failure("larger than " + sizeText(maxBytes) + ", the limit for this file"); };
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) throw failure;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw failure;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > maxBytes) throw tooLarge();
+
+    errno = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path), &std::fclose);
+    if (!file) throw failure(SystemReason(errno ? errno : EIO));
     std::string text;
+    if (!ec) text.reserve(static_cast<std::size_t>(size));
     char block[65536];
-    while (in.read(block, sizeof block) || in.gcount() > 0)
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) throw failure;
+    for (;;) {
+        const std::size_t got = std::fread(block, 1, sizeof block, file.get());
+        // The file may grow while it is read: the limit holds for what is read, not what was listed.
+        if (text.size() + got > maxBytes) throw tooLarge();
+        text.append(block, got);
+        if (got < sizeof block) break;
+    }
+    if (std::ferror(file.get())) throw failure(SystemReason(errno ? errno : EIO));
     return text;
 }
 

@@ -3,8 +3,11 @@
 #include "documents/error.h"
 #include "platform/file_names.h"
 
-#include <atomic>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
 #include <system_error>
@@ -12,6 +15,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -19,6 +23,18 @@ namespace trelvant {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr int kMaxLinkDepth = 40;
+constexpr std::string_view kTemporaryMark = ".trelvant-";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+constexpr std::size_t kTemporaryDigits = 16;
+
+// A write beyond the process's file size limit must fail like a full disk, not end the program.
+void ignoreFileSizeSignal()
+{
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 std::FILE* openExclusive(const std::filesystem::path& path)
 {
@@ -38,25 +54,130 @@ bool syncToDisk(std::FILE* file)
 #endif
 }
 
-std::filesystem::path temporaryBeside(const std::filesystem::path& target, unsigned attempt)
+// After a rename the folder's entry must reach the disk too, or a power cut brings the old file back.
+bool syncFolder(const std::filesystem::path& folder)
 {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned seed = std::random_device{}();
-    std::filesystem::path name = target.filename();
-    name += ".tmp" + std::to_string(seed % 100000) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
-    return target.has_parent_path() ? target.parent_path() / name : name;
+#ifdef _WIN32
+    (void)folder;
+    return true;
+#else
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    // Some file systems cannot sync a folder; their renames are as safe as they get.
+    const bool ok = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return ok;
+#endif
 }
 
+std::filesystem::path folderOf(const std::filesystem::path& file)
+{
+    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
+// The file a chain of symbolic links leads to; an error code when the chain loops.
+std::filesystem::path followLinks(std::filesystem::path path, std::error_code& error)
+{
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
+        const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            error = ec;
+            return path;
+        }
+        path = link.is_absolute() ? link : folderOf(path) / link;
+    }
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return path;
+}
+
+// Why an existing destination must not be replaced; empty when it may.
+std::string refusal(const std::filesystem::path& destination)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(destination, ec);
+    if (ec || !std::filesystem::exists(status)) return {};
+    if (std::filesystem::is_directory(status)) return SystemReason(EISDIR);
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    using std::filesystem::perms;
+    if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
+        return "the file is write-protected";
+#ifndef _WIN32
+    if (access(destination.c_str(), W_OK) != 0) return SystemReason(errno);
+#endif
+    return {};
+}
+
+std::string randomDigits()
+{
+    static std::mutex mutex;
+    static std::mt19937_64 engine{std::random_device{}()};
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::uint64_t value;
+    {
+        const std::lock_guard lock(mutex);
+        value = engine();
+    }
+    std::string digits(kTemporaryDigits, '0');
+    for (std::size_t i = 0; i < kTemporaryDigits; ++i, value >>= 4) digits[i] = kHex[value & 0x0F];
+    return digits;
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& destination)
+{
+    std::filesystem::path name = destination.filename();
+    name += std::string(kTemporaryMark) + randomDigits() + std::string(kTemporaryEnd);
+    return folderOf(destination) / name;
+}
+
+// Temporaries of this destination left by a run that was killed before it could remove them.
+void removeStaleTemporaries(const std::filesystem::path& destination)
+{
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folderOf(destination), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        if (IsTemporaryOf(it->path().filename(), destination.filename()) &&
+            std::filesystem::is_regular_file(it->symlink_status(entryError)))
+            std::filesystem::remove(it->path(), entryError);
+    }
+}
 
 }  // namespace
 
+bool IsTemporaryOf(const std::filesystem::path& entryName, const std::filesystem::path& targetName)
+{
+    const std::string entry = DisplayPath(entryName);
+    const std::string target = DisplayPath(targetName);
+    const std::size_t length = target.size() + kTemporaryMark.size() + kTemporaryDigits + kTemporaryEnd.size();
+    if (target.empty() || entry.size() != length || !entry.starts_with(target)) return false;
+    std::string_view rest = std::string_view(entry).substr(target.size());
+    if (!rest.starts_with(kTemporaryMark) || !rest.ends_with(kTemporaryEnd)) return false;
+    rest = rest.substr(kTemporaryMark.size(), kTemporaryDigits);
+    return std::ranges::all_of(rest, [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::move(target))
 {
+    ignoreFileSizeSignal();
+    std::error_code linkError;
+    destination_ = followLinks(ResolveFileName(target_), linkError);
+    if (linkError) throw Error("Unable to write to " + DisplayPath(target_) + ": " + linkError.message());
+    if (const std::string refused = refusal(destination_); !refused.empty())
+        throw Error("Unable to write to " + DisplayPath(target_) + ": " + refused);
+
+    removeStaleTemporaries(destination_);
+    int error = 0;
     for (unsigned attempt = 0; attempt < 16 && !file_; ++attempt) {
-        temporary_ = temporaryBeside(target_, attempt);
+        temporary_ = temporaryBeside(destination_);
+        errno = 0;
         file_ = openExclusive(temporary_);
+        error = errno;
+        if (!file_ && error != EEXIST) break;
     }
-    if (!file_) throw Error("Unable to write to " + DisplayPath(target_));
+    if (!file_) throw Error("Unable to write to " + DisplayPath(target_) + ": " + SystemReason(error ? error : EIO));
     buffer_.resize(kBufferSize);
 }
 
@@ -68,50 +189,85 @@ AtomicOutputFile::~AtomicOutputFile()
     std::filesystem::remove(temporary_, ec);
 }
 
+void AtomicOutputFile::fail(std::string reason)
+{
+    if (!failed_) reason_ = std::move(reason);
+    failed_ = true;
+}
+
 void AtomicOutputFile::flushBuffer()
 {
-    if (used_ > 0 && !failed_) failed_ = std::fwrite(buffer_.data(), 1, used_, file_) != used_;
+    if (used_ > 0 && !failed_ && file_) {
+        errno = 0;
+        if (std::fwrite(buffer_.data(), 1, used_, file_) != used_) fail(SystemReason(errno ? errno : EIO));
+    }
     used_ = 0;
 }
 
 void AtomicOutputFile::append(std::string_view bytes)
 {
-    if (failed_) return;
+    if (failed_ || !file_) return;
     if (used_ + bytes.size() > buffer_.size()) flushBuffer();
     if (bytes.size() >= buffer_.size()) {
         // Large pieces go straight to the file instead of through the buffer.
-        failed_ = failed_ || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
+        errno = 0;
+        if (!failed_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+            fail(SystemReason(errno ? errno : EIO));
         return;
     }
     std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
 }
 
-bool AtomicOutputFile::commit()
+bool AtomicOutputFile::finish()
 {
+    if (finished_) return !failed_;
     if (committed_ || !file_) return false;
     flushBuffer();
-    bool ok = !failed_ && std::fflush(file_) == 0 && syncToDisk(file_);
-    ok = std::fclose(file_) == 0 && ok;
+    errno = 0;
+    if (!failed_ && (std::fflush(file_) != 0 || !syncToDisk(file_))) fail(SystemReason(errno ? errno : EIO));
+    errno = 0;
+    if (std::fclose(file_) != 0) fail(SystemReason(errno ? errno : EIO));
     file_ = nullptr;
-
-    std::error_code ec;
-    if (ok) {
-        const std::filesystem::path target = ResolveFileName(target_);
-        // Keep the permissions of the file being replaced.
-        const auto old = std::filesystem::status(target, ec);
-        if (!ec && std::filesystem::exists(old))
-            std::filesystem::permissions(temporary_, old.permissions(), ec);
-        std::filesystem::rename(temporary_, target, ec);
-        ok = !ec;
+    finished_ = true;
+    if (failed_) {
+        std::error_code ec;
+        std::filesystem::remove(temporary_, ec);
     }
-    if (!ok) {
-        failed_ = true;
+    return !failed_;
+}
+
+bool AtomicOutputFile::publish()
+{
+    if (!finished_ || failed_ || committed_) return false;
+    std::error_code ec;
+    // Keep the permissions of the file being replaced.
+    const auto old = std::filesystem::status(destination_, ec);
+    if (!ec && std::filesystem::exists(old)) std::filesystem::permissions(temporary_, old.permissions(), ec);
+    std::filesystem::rename(temporary_, destination_, ec);
+    if (ec) {
+        fail(ec.message());
         std::filesystem::remove(temporary_, ec);
         return false;
     }
     committed_ = true;
+    if (!syncFolder(folderOf(destination_))) {
+        fail(SystemReason(errno ? errno : EIO));
+        return false;
+    }
     return true;
+}
+
+bool AtomicOutputFile::commit()
+{
+    return finish() && publish();
+}
+
+std::string AtomicOutputFile::failureMessage() const
+{
+    std::string message = "Unable to write to " + DisplayPath(target_);
+    if (!reason_.empty()) message += ": " + reason_;
+    return message;
 }
 
 }  // namespace trelvant

@@ -2,17 +2,24 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace trelvant {
 
 // A file written piece by piece into a temporary file beside its target and renamed over the
-// target (found without regard to case) only by commit(): until then an older file of the
-// target's name keeps its content, and a writer that gives up leaves nothing behind.
+// target only by commit(): until then an older file of the target's name keeps its content, and
+// a writer that gives up leaves nothing behind.
+//
+// The target is found without regard to case (ResolveFileName). A symbolic link is written
+// through: the temporary lies beside the file the link leads to, which gets the new content while
+// the link stays a link. A target that is write-protected is refused, and a replaced file keeps
+// its permissions. Temporaries carry the name "<target>.trelvant-<16 hex digits>.tmp"; those that
+// a killed run left beside the same target are removed at its next write.
 class AtomicOutputFile {
 public:
-    // Opens the temporary file; throws Error("Unable to write to <target>") when it cannot.
+    // Opens the temporary file; throws Error("Unable to write to <target>: <reason>") when it cannot.
     explicit AtomicOutputFile(std::filesystem::path target);
     ~AtomicOutputFile();  // removes the temporary file unless committed
     AtomicOutputFile(const AtomicOutputFile&) = delete;
@@ -23,22 +30,38 @@ public:
     bool failed() const { return failed_; }
 
     // Flushes the temporary file to the disk, closes it with checks and renames it over the
-    // target, so that neither a crash nor a full disk leaves a half-written file. False when
-    // anything failed on the way; the temporary file is then removed and the target left as it was.
+    // target, then flushes the folder, so that neither a crash, a full disk nor a power cut leaves
+    // a half-written or an old file. False when anything failed on the way; the temporary file is
+    // then removed and the target left as it was.
     bool commit();
+
+    // The two steps of commit(), for a set of files that replace their old versions together:
+    // finish() flushes and closes the temporary, publish() renames it over the target.
+    bool finish();
+    bool publish();
+
+    // "Unable to write to <target>: <the system's reason>" for the first failure.
+    std::string failureMessage() const;
 
     const std::filesystem::path& target() const { return target_; }
 
 private:
     void flushBuffer();
+    void fail(std::string reason);
 
-    std::filesystem::path target_;
+    std::filesystem::path target_;       // as the caller named it, for messages
+    std::filesystem::path destination_;  // the file that is replaced: case resolved, links followed
     std::filesystem::path temporary_;
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool failed_ = false;
+    bool finished_ = false;
     bool committed_ = false;
+    std::string reason_;
 };
+
+// The pattern of the temporaries of a target: "<name>.trelvant-<16 hex digits>.tmp".
+bool IsTemporaryOf(const std::filesystem::path& entryName, const std::filesystem::path& targetName);
 
 }  // namespace trelvant

@@ -19,26 +19,34 @@ bool equalIgnoringCase(const NativeString& a, const NativeString& b)
     return std::ranges::equal(a, b, [](auto x, auto y) { return foldAscii(x) == foldAscii(y); });
 }
 
+bool entryExists(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
 }  // namespace
 
 std::filesystem::path ResolveFileName(const std::filesystem::path& path)
 {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::exists(path, ec)) return path;
-
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    if (path.empty()) return path;
     const NativeString wanted = path.filename().native();
-    if (wanted.empty()) return path;
+    if (wanted.empty() || path.filename() == "." || path.filename() == "..") return path;
 
-    // Several names may differ only in case on this file system: take the first in sorted order.
-    std::filesystem::path best;
+    // The same choice whichever case is asked for: a dialog writing "pargen.xml" and the image
+    // builder reading "Pargen.xml" meet in one file even where both names exist.
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::error_code ec;
+    NativeString best;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const NativeString name = it->path().filename().native();
-        if (equalIgnoringCase(name, wanted) && (best.empty() || name < best.filename().native()))
-            best = it->path();
+        if (equalIgnoringCase(name, wanted) && (best.empty() || name < best)) best = name;
     }
-    if (best.empty()) return path;
-    return path.has_parent_path() ? path.parent_path() / best.filename() : best.filename();
+    if (best.empty()) {
+        // A folder that cannot be listed may still hold the file under the very name asked for.
+        return path;
+    }
+    return path.has_parent_path() ? path.parent_path() / best : std::filesystem::path(best);
 }
 
 std::string DisplayPath(const std::filesystem::path& path)
@@ -49,8 +57,12 @@ std::string DisplayPath(const std::filesystem::path& path)
 
 bool ExistsAnyCase(const std::filesystem::path& path)
 {
-    std::error_code ec;
-    return std::filesystem::exists(ResolveFileName(path), ec);
+    return entryExists(ResolveFileName(path));
+}
+
+std::string SystemReason(int errorNumber)
+{
+    return std::generic_category().message(errorNumber);
 }
 
 }  // namespace trelvant

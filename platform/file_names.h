@@ -5,15 +5,21 @@
 
 namespace trelvant {
 
-// File names compare without regard to case. Returns the existing entry of path's folder whose
-// name matches path's last component in any case (the exact name first), or path itself when
-// none matches, so that a writer creates the file under the name it was given.
+// File names compare without regard to case, and every reader and writer finds a file by this
+// one rule: among the entries of path's folder whose names match path's last component in any
+// case, the first in byte order ("Pargen.xml" before "pargen.xml"), whatever the case of the
+// name asked for. Without a match, path itself, so that a writer creates the file under the name
+// it was given. An entry counts by its name alone: a dangling symbolic link is found too.
 std::filesystem::path ResolveFileName(const std::filesystem::path& path);
 
 // A path as the user reads it in a message (UTF-8).
 std::string DisplayPath(const std::filesystem::path& path);
 
-// True when path, in any case of its last component, names an existing entry.
+// True when path, in any case of its last component, names an entry of its folder, even one
+// that cannot be read (a dangling link, a folder, a file without permission).
 bool ExistsAnyCase(const std::filesystem::path& path);
+
+// The system's reason for an error number, as a message ends with it ("No space left on device").
+std::string SystemReason(int errorNumber);
 
 }  // namespace trelvant

@@ -59,8 +59,7 @@ std::optional<std::string_view> keyName(std::string_view line)
 
 std::string readIfPresent(const std::filesystem::path& file)
 {
-    std::error_code ec;
-    if (!std::filesystem::exists(ResolveFileName(file), ec)) return {};
+    if (!ExistsAnyCase(file)) return {};
     return ReadWholeFile(file);
 }
 
@@ -90,11 +89,20 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
 void WriteProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                         std::string_view value)
 {
+    // A line break would end the value and start lines of its own, a section among them.
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        throw Error("Unable to write to " + DisplayPath(file) + ": the value holds a line break");
+
+    const std::string unable = "Unable to write to " + DisplayPath(file) + ": ";
     std::string text;
-    try {
-        text = readIfPresent(file);
-    } catch (const Error&) {
-        throw Error("Unable to write to " + DisplayPath(file));
+    if (ExistsAnyCase(file)) {
+        const std::filesystem::path found = ResolveFileName(file);
+        if (const std::string problem = RegularFileProblem(found); !problem.empty()) throw Error(unable + problem);
+        try {
+            text = ReadWholeFile(found);
+        } catch (const Error& e) {
+            throw Error(unable + e.what());
+        }
     }
 
     // New lines follow the file's own line endings; a new file gets the platform's.

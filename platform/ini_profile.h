@@ -15,7 +15,8 @@ std::string ReadProfileString(const std::filesystem::path& file, std::string_vie
 
 // Sets key in section to value, creating the file, section or key as needed. Every other line
 // of the file stays as it was, line endings included. The file is replaced atomically; on
-// failure Error("Unable to write to <file>") is thrown and the old file is left as it was.
+// failure, and for a value holding a line break, Error("Unable to write to <file>: <reason>") is
+// thrown and the old file is left as it was. Values are bytes, written as they are given.
 void WriteProfileString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                         std::string_view value);
 

@@ -52,8 +52,32 @@ TEST(CliBuild, ARefusedBuildWritesNothing)
     WriteText(project.folder / "RCobDef.xml", "<COBID><row PGN=\"12abc\" ID_DEV=\"1\"/></COBID>");
     const test::ToolRun run = RunTool({"build", project.folder.path().string()});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "'12abc' is not a valid integer value\n");
+    EXPECT_EQ(run.err, (project.folder / "RCobDef.xml").string() +
+                           ", row 1, attribute \"PGN\": '12abc' is not a valid integer value\n");
     EXPECT_FALSE(std::filesystem::exists(project.folder / "bin"));
+}
+
+TEST(CliBuild, TakesFebruary29OfALeapYear)
+{
+    for (const char* moment : {"2024-02-29T08:00:00", "2000-02-29T08:00:00"}) {
+        CheckedOutProject project;
+        const test::ToolRun run = RunTool({"build", project.folder.path().string(), "--build-time", moment});
+        EXPECT_EQ(run.exitCode, 0) << moment << ": " << run.err;
+        const std::string bank1 = ReadText(BankFilePath(project.folder.path(), 1));
+        const unsigned year = std::string(moment) == "2000-02-29T08:00:00" ? 0 : 24;
+        EXPECT_EQ(static_cast<unsigned char>(bank1[16020]) | static_cast<unsigned char>(bank1[16021]) << 8,
+                  29u * 2048 + 2 * 128 + year) << moment;
+    }
+}
+
+TEST(CliBuild, ABinFolderThatCannotBeMadeIsNamed)
+{
+    CheckedOutProject project;
+    WriteText(project.folder / "bin", "a file where the folder should be");
+    const test::ToolRun run = RunTool({"build", project.folder.path().string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("Unable to make the folder " + (project.folder / "bin").string() + ": ", 0), 0u) << run.err;
+    EXPECT_EQ(ReadText(project.folder / "bin"), "a file where the folder should be");
 }
 
 TEST(CliHelp, DescribesTheToolAndEachCommand)

@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
     UsageCase{"BuildMissingProject", {"build", "/no/such/project"}, "Directory does not exist"},
     UsageCase{"BuildBadTime", {"build", "PROJECT", "--build-time", "2009-12-31 23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
     UsageCase{"BuildImpossibleTime", {"build", "PROJECT", "--build-time", "2009-02-30T23:59:58"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"BuildFebruary29InACommonYear", {"build", "PROJECT", "--build-time", "2025-02-29T12:00:00"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"BuildFebruary29InACenturyYear", {"build", "PROJECT", "--build-time", "1900-02-29T12:00:00"}, "YYYY-MM-DDTHH:MM:SS"},
     UsageCase{"BuildExtraArgument", {"build", "PROJECT", "more"}, "more"},
     UsageCase{"MergeWithoutBase", {"merge", "PROJECT"}, "BASE_FIRMWARE is required"},
     UsageCase{"MergeMissingProject", {"merge", "/no/such/project", "Pelmora.sx"}, "Directory does not exist"},

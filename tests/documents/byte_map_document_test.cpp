@@ -1,7 +1,9 @@
 #include "documents/byte_map_document.h"
+#include "platform/file_names.h"
 #include "documents/error.h"
 #include "tests/documents/document_test_support.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -256,7 +258,8 @@ TEST_F(ByteMapProject, ASaveThatFailsHalfWayKeepsTheOldDocument)
             WriteByteMap(dir.path(), Direction::Receive, byteMap);
         } catch (const Error& e) {
             threw = true;
-            EXPECT_STREQ(e.what(), ("Unable to write to " + (dir / "RInfoCob.xml").string()).c_str());
+            EXPECT_STREQ(e.what(),
+                         ("Unable to write to " + (dir / "RInfoCob.xml").string() + ": " + SystemReason(EFBIG)).c_str());
         }
     }
     EXPECT_TRUE(threw);

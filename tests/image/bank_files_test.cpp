@@ -1,7 +1,9 @@
 #include "documents/error.h"
+#include "platform/file_names.h"
 #include "image/bank_files.h"
 #include "tests/support/temp_folder.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -109,10 +111,35 @@ TEST(BankFiles, AMissingBinFolderIsAnError)
         WriteBankFiles(image, project.path());
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (project / "bin" / "bank1.bin").string());
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (project / "bin").string() + ": " + SystemReason(ENOENT));
     }
     EXPECT_THROW(WriteBankSource(image, project.path()), Error);
     EXPECT_FALSE(std::filesystem::exists(project / "bin"));
+}
+
+// The six files are one set: when one of them cannot be written none is replaced.
+TEST(BankFiles, AFailingFileLeavesTheOldSetWhole)
+{
+    TempFolder project;
+    std::filesystem::create_directory(project / "bin");
+    const ConfigurationImage first;
+    WriteBankOutputs(first, project.path());
+    const std::string oldSource = ReadText(project / "bin" / "bankg.c");
+
+    std::filesystem::remove(project / "bin" / "bankg.c");
+    std::filesystem::create_directory(project / "bin" / "bankg.c");  // in the way of the last file
+    const ConfigurationImage second = patternedImage();
+    EXPECT_THROW(WriteBankOutputs(second, project.path()), Error);
+    for (int bank = 1; bank <= 5; ++bank)
+        EXPECT_EQ(ReadText(BankFilePath(project.path(), bank)), std::string(ConfigurationImage::kBankSize, '\0')) << bank;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(project / "bin"), {}), 6);
+
+    std::filesystem::remove(project / "bin" / "bankg.c");
+    WriteBankOutputs(second, project.path());
+    EXPECT_EQ(ReadText(project / "bin" / "bankg.c"), BankSourceText(second));
+    EXPECT_NE(BankSourceText(second), oldSource);
+    const auto bank1 = second.bank(1);
+    EXPECT_EQ(ReadText(BankFilePath(project.path(), 1)), std::string(bank1.begin(), bank1.end()));
 }
 
 TEST(ConfigurationImage, StoresFieldsLeastSignificantByteFirstCutToTheirWidth)

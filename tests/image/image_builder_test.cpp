@@ -1,11 +1,22 @@
 #include "documents/error.h"
+#include "documents/byte_map_document.h"
+#include "documents/frame_list_document.h"
+#include "documents/pargen_document.h"
+#include "documents/xml_file.h"
 #include "image/image_builder.h"
+#include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/stat.h>
+#endif
 
 namespace trelvant {
 namespace {
@@ -14,6 +25,11 @@ using test::TempFolder;
 using test::WriteText;
 
 const FixedClock kNewYearsEve({2009, 12, 31, 23, 59, 58});
+
+class NoReport final : public ReadingReport {
+public:
+    void error(const std::string& message) override { ADD_FAILURE() << message; }
+};
 
 std::string pargen(const std::string& without = "")
 {
@@ -165,33 +181,35 @@ TEST_P(BuildStops, WithTheMessage)
         p.build();
         FAIL() << "the build went through";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), GetParam().message);
+        // The message names the file that was read, then the place in it.
+        EXPECT_EQ(std::string(e.what()), (p.folder / GetParam().file).string() + GetParam().message);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, BuildStops, testing::Values(
     FailureCase{"MissingIDDevSer", "pargen.xml", pargen("IDDev_Ser"),
-                "Pargen.xml: element \"IDDev_Ser\" is missing or holds no text"},
+                ": element \"IDDev_Ser\" is missing or holds no text"},
     FailureCase{"MissingCANType", "pargen.xml", pargen("CANType"),
-                "Pargen.xml: element \"CANType\" is missing or holds no text"},
+                ": element \"CANType\" is missing or holds no text"},
     FailureCase{"BadBaudRate", "pargen.xml",
                 [] { auto x = pargen(); return x.replace(x.find("<BaudRateCAN>3"), 14, "<BaudRateCAN>3 "); }(),
-                "'3 ' is not a valid integer value"},
-    FailureCase{"BadPgn", "RCobDef.xml", rows({"PGN=\"12abc\" ID_DEV=\"1\""}), "'12abc' is not a valid integer value"},
+                ", element \"BaudRateCAN\": '3 ' is not a valid integer value"},
+    FailureCase{"BadPgn", "RCobDef.xml", rows({"PGN=\"12abc\" ID_DEV=\"1\""}),
+                ", row 1, attribute \"PGN\": '12abc' is not a valid integer value"},
     FailureCase{"MissingDevice", "RCobDef.xml", rows({"PGN=\"1\" ID_DEV=\"1\"", "PGN=\"1\""}),
-                "RCobDef.xml: row 2: attribute \"ID_DEV\" is missing"},
+                ", row 2: attribute \"ID_DEV\" is missing"},
     FailureCase{"MissingPriority", "TCobDef.xml", rows({"DP=\"0\" PGN=\"1\" ID_DEV=\"1\""}),
-                "TCobDef.xml: row 1: attribute \"Priority\" is missing"},
+                ", row 1: attribute \"Priority\" is missing"},
     FailureCase{"MissingPosComp", "TInfoCob.xml", rows({"Index=\"1\" NrPdo=\"1\""}),
-                "TInfoCob.xml: row 1: attribute \"PosComp\" is missing"},
+                ", row 1: attribute \"PosComp\" is missing"},
     FailureCase{"TooManyReceiveFrames", "RCobDef.xml", receiveRows(251),
-                "RCobDef.xml: row 251: a frame list holds at most 250 rows"},
+                ", row 251: a frame list holds at most 250 rows"},
     FailureCase{"TooManyReceiveMapRows", "RInfoCob.xml",
                 rows(std::vector<std::string>(2913, "Index=\"1\" NrPdo=\"1\" PosComp=\"1\"")),
-                "RInfoCob.xml: row 2913: the receive byte map holds at most 2912 rows"},
+                ", row 2913: the receive byte map holds at most 2912 rows"},
     FailureCase{"TooManyTransmitMapRows", "TInfoCob.xml",
                 rows(std::vector<std::string>(2977, "Index=\"1\" NrPdo=\"1\" PosComp=\"1\"")),
-                "TInfoCob.xml: row 2977: the transmit byte map holds at most 2976 rows"}),
+                ", row 2977: the transmit byte map holds at most 2976 rows"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ImageBuilder, TablesAtTheirCapacityFit)
@@ -238,7 +256,7 @@ TEST(ImageBuilder, Can20AIdentifiersOutsideElevenBitsAreRefused)
             p.build();
             ADD_FAILURE() << identifier << " accepted";
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "RCobDef.xml: row 2: identifier " +
+            EXPECT_EQ(std::string(e.what()), (p.folder / "RCobDef.xml").string() + ", row 2: identifier " +
                                                  std::to_string(std::stoi(identifier, nullptr, 0)) +
                                                  " is outside 0 to 2047");
         }
@@ -263,6 +281,132 @@ TEST(ImageBuilder, FileNamesMatchInAnyCase)
     p.with("PARGEN.XML", pargen()).with("rcobdef.xml", rows({"PGN=\"0xFECA\" ID_DEV=\"0x21\""})).build();
     EXPECT_EQ(p.bytes(1, 0, 6), (std::vector<unsigned>{0xCA, 0xFE, 0, 0, 0x21, 0}));
     EXPECT_EQ(p.image.get8(1, 16004), 0x11);
+}
+
+// Two files whose names differ only in case: what an editor writes and reads again is what the
+// image is built from, for every document.
+TEST(ImageBuilder, EditorsAndTheBuilderMeetInOneFileWhenNamesDifferOnlyInCase)
+{
+    struct Case {
+        const char* document;
+        const char* otherName;  // already in the folder, with other content
+        std::function<void(const std::filesystem::path&)> edit;  // writes through the editor's writer
+        std::function<bool(const std::filesystem::path&)> editorSeesIt;
+        int bank;
+        std::size_t offset;
+        std::vector<unsigned> expected;
+    };
+    const auto receiveFrames = [](const std::filesystem::path& folder) {
+        WriteFrameList(folder / "RCobDef.xml", Direction::Receive, {{"0x1234", "7", "N", ""}});
+    };
+    const auto byteMap = [](const char* index, const char* write) {
+        return ByteMap{TClPdo{"0x1234", 1, {TClIndMB{index, "18", write}}}};
+    };
+    const std::vector<Case> cases = {
+        {"pargen.xml", "Pargen.xml",
+         [](const auto& folder) {
+             PargenValues values;
+             values.BaudRateCAN = 5;
+             WritePargen(folder / "pargen.xml", values);
+         },
+         [](const auto& folder) {
+             PargenValues values;
+             ReadPargenInto(folder / "pargen.xml", values);
+             return values.BaudRateCAN == 5;
+         },
+         1, 16000, {6}},
+        {"RCobDef.xml", "RCOBDEF.XML", receiveFrames,
+         [](const auto& folder) {
+             return ReadFrameListForEditor(folder / "RCobDef.xml", Direction::Receive).rows.at(0).at(0) == "0x1234";
+         },
+         1, 0, {0x34, 0x12, 0, 0, 7, 0}},
+        {"TCobDef.xml", "TCOBDEF.xml",
+         [](const auto& folder) {
+             WriteFrameList(folder / "TCobDef.xml", Direction::Transmit, {{"6", "0", "0xFEF1", "0", ""}});
+         },
+         [](const auto& folder) {
+             return ReadFrameListForEditor(folder / "TCobDef.xml", Direction::Transmit).rows.at(0).at(2) == "0xFEF1";
+         },
+         2, 0, {0x00, 0xF1, 0xFE, 0x18}},
+        {"RInfoCob.xml", "RINFOCOB.XML",
+         [&](const auto& folder) {
+             receiveFrames(folder);
+             WriteByteMap(folder, Direction::Receive, byteMap("0x55", ""));
+         },
+         [](const auto& folder) {
+             NoReport report;
+             return ReadByteMap(folder, Direction::Receive, report).at(0).registers.at(0).Index == "0x55";
+         },
+         1, 4352, {0x55, 0, 1, 18}},
+        {"TInfoCob.xml", "TINFOCOB.xml",
+         [&](const auto& folder) {
+             WriteFrameList(folder / "TCobDef.xml", Direction::Transmit, {{"6", "0", "0xFEF1", "0", ""}});
+             WriteByteMap(folder, Direction::Transmit, byteMap("0x66", "1"));
+         },
+         [](const auto& folder) {
+             NoReport report;
+             return ReadByteMap(folder, Direction::Transmit, report).at(0).registers.at(0).Index == "0x66";
+         },
+         2, 1500, {0x66, 0, 1, 18, 1}},
+    };
+    const std::string rowsOfOtherContent = rows({"PGN=\"9\" ID_DEV=\"9\" Index=\"9\" NrPdo=\"1\" PosComp=\"9\" "
+                                                 "Priority=\"1\" DP=\"1\" Delete=\"N\" Mnemonic=\"\" Write_J1939=\"0\""});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        Project p;
+        p.with("Pargen.xml", pargen());
+        p.with(c.otherName, std::string(c.otherName) == "Pargen.xml" ? pargen() : rowsOfOtherContent);
+        c.edit(p.folder.path());
+        EXPECT_TRUE(c.editorSeesIt(p.folder.path()));
+        p.build();
+        EXPECT_EQ(p.bytes(c.bank, c.offset, c.expected.size()), c.expected);
+    }
+}
+
+// The builder takes the parameters under whatever root the document has.
+TEST(ImageBuilder, PargenParametersAreReadUnderARootOfAnyName)
+{
+    Project p;
+    std::string document = pargen();
+    document.replace(document.find("<GeneralParameter>"), 18, "<Parameters>");
+    document.replace(document.find("</GeneralParameter>"), 19, "</Parameters>");
+    p.with("pargen.xml", document).build();
+    EXPECT_EQ(p.image.get8(1, 16000), 4);
+    EXPECT_EQ(p.image.get8(1, 16004), 0x11);
+    EXPECT_EQ(p.image.get16(1, 1605), 0x1234);
+}
+
+// A document that is there but cannot be read stops the build; it is never taken as absent.
+TEST(ImageBuilder, ADocumentThatCannotBeReadStopsTheBuildNamingIt)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        std::string reason;
+    };
+    std::vector<Case> cases = {
+        {"Folder", [](const auto& file) { std::filesystem::create_directory(file); }, SystemReason(EISDIR)},
+        {"TooLarge",
+         [](const auto& file) { WriteText(file, "<RInfoCob>" + std::string(kMaxDocumentBytes, ' ') + "</RInfoCob>"); },
+         "larger than 8 MiB, the limit for this file"},
+    };
+#ifdef __linux__
+    cases.push_back({"DanglingLink", [](const auto& file) { std::filesystem::create_symlink("gone.xml", file); },
+                     "a symbolic link to nothing"});
+    cases.push_back({"Pipe", [](const auto& file) { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }, "not a regular file"});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Project p;
+        p.with("pargen.xml", pargen());
+        c.make(p.folder / "RInfoCob.xml");
+        try {
+            p.build();
+            ADD_FAILURE() << "the build went through";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to read " + (p.folder / "RInfoCob.xml").string() + ": " + c.reason);
+        }
+    }
 }
 
 TEST(BuildWords, PackDateAndTime)

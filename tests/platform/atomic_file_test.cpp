@@ -1,14 +1,21 @@
 #include "documents/error.h"
 #include "platform/atomic_file.h"
+#include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
-#ifdef __linux__
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <vector>
+
+#ifdef __linux__
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace trelvant {
@@ -50,7 +57,7 @@ TEST(AtomicFile, AFolderInTheWayIsReportedAndKept)
         WriteFileAtomically(target, "x");
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + target);
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + target + ": " + SystemReason(EISDIR));
     }
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(entriesIn(dir.path()), 1u);
@@ -89,6 +96,151 @@ TEST(AtomicFile, AWriteThatFailsHalfWayKeepsTheOldFile)
     EXPECT_TRUE(threw);
     EXPECT_EQ(ReadText(dir / "RCobDef.xml"), old);
     EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+#endif
+
+#ifdef __linux__
+TEST(AtomicFile, WritesThroughASymbolicLinkAndKeepsTheLink)
+{
+    TempFolder dir;
+    std::filesystem::create_directory(dir / "shared");
+    WriteText(dir / "shared" / "pargen.xml", "old");
+    std::filesystem::create_symlink("shared/pargen.xml", dir / "pargen.xml");
+
+    WriteFileAtomically(dir / "Pargen.xml", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "pargen.xml"));
+    EXPECT_EQ(ReadText(dir / "shared" / "pargen.xml"), "new");
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
+    EXPECT_EQ(entriesIn(dir / "shared"), 1u);
+
+    // A link to nothing yet: the file it names is made.
+    std::filesystem::create_symlink("shared/RCobDef.xml", dir / "RCobDef.xml");
+    WriteFileAtomically(dir / "RCobDef.xml", "rows");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "RCobDef.xml"));
+    EXPECT_EQ(ReadText(dir / "shared" / "RCobDef.xml"), "rows");
+}
+
+TEST(AtomicFile, ALinkThatLoopsIsRefused)
+{
+    TempFolder dir;
+    std::filesystem::create_symlink("b.xml", dir / "a.xml");
+    std::filesystem::create_symlink("a.xml", dir / "b.xml");
+    try {
+        WriteFileAtomically(dir / "a.xml", "x");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "a.xml").string() + ": " + SystemReason(ELOOP));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "a.xml"));
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
+}
+
+TEST(AtomicFile, AWriteProtectedFileIsRefusedAndKept)
+{
+    TempFolder dir;
+    WriteText(dir / "bankg.c", "old");
+    using std::filesystem::perms;
+    std::filesystem::permissions(dir / "bankg.c", perms::owner_read | perms::group_read | perms::others_read);
+    try {
+        WriteFileAtomically(dir / "bankg.c", "new");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "bankg.c").string() + ": the file is write-protected");
+    }
+    EXPECT_EQ(ReadText(dir / "bankg.c"), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, AReplacedFileKeepsItsPermissions)
+{
+    TempFolder dir;
+    WriteText(dir / "bank1.bin", "old");
+    using std::filesystem::perms;
+    const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
+    std::filesystem::permissions(dir / "bank1.bin", mode);
+    WriteFileAtomically(dir / "bank1.bin", "new");
+    EXPECT_EQ(std::filesystem::status(dir / "bank1.bin").permissions() & perms::mask, mode);
+}
+#endif
+
+// A run killed between the temporary and the rename left files of the writer's pattern behind.
+TEST(AtomicFile, TheNextWriteRemovesTemporariesThatAKilledRunLeft)
+{
+    TempFolder dir;
+    WriteText(dir / "bank1.bin.trelvant-0123456789abcdef.tmp", "stale");
+    WriteText(dir / "bank1.bin.trelvant-fedcba9876543210.tmp", "stale");
+    WriteText(dir / "bank2.bin.trelvant-0123456789abcdef.tmp", "another file's");
+    WriteText(dir / "bank1.bin.trelvant-notatemporary.tmp", "the user's");
+    WriteText(dir / "bank1.bin.tmp", "the user's");
+    WriteFileAtomically(dir / "bank1.bin", "new");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
+    std::ranges::sort(left);
+    EXPECT_EQ(left, (std::vector<std::string>{"bank1.bin", "bank1.bin.tmp", "bank1.bin.trelvant-notatemporary.tmp",
+                                              "bank2.bin.trelvant-0123456789abcdef.tmp"}));
+}
+
+#ifdef __linux__
+// Past the file size limit the system sends SIGXFSZ, whose default ends the program.
+TEST(AtomicFileDeathTest, AWritePastTheFileSizeLimitFailsInsteadOfEndingTheProgram)
+{
+    TempFolder dir;
+    WriteText(dir / "bankg.c", "old");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit small{};
+            getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 4096;
+            setrlimit(RLIMIT_FSIZE, &small);
+            try {
+                WriteFileAtomically(dir / "bankg.c", std::string(64 * 1024, 'n'));
+            } catch (const Error& e) {
+                const bool named = std::string(e.what()) ==
+                                   "Unable to write to " + (dir / "bankg.c").string() + ": " + SystemReason(EFBIG);
+                std::exit(named && ReadText(dir / "bankg.c") == "old" && entriesIn(dir.path()) == 1 ? 0 : 3);
+            }
+            std::exit(4);
+        },
+        testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(ReadWholeFile, RefusesAFileLargerThanItsLimitBeforeReadingIt)
+{
+    TempFolder dir;
+    WriteText(dir / "RInfoCob.xml", std::string(11, 'x'));
+    EXPECT_EQ(ReadWholeFile(dir / "RInfoCob.xml", 11), std::string(11, 'x'));
+    try {
+        ReadWholeFile(dir / "RInfoCob.xml", 10);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to read " + (dir / "RInfoCob.xml").string() + ": larger than 10 bytes, the limit for this file");
+    }
+}
+
+#ifdef __linux__
+// A pipe would block the reader for ever, a device would fill the memory.
+TEST(ReadWholeFile, RefusesWhatIsNotARegularFileWithoutOpeningIt)
+{
+    TempFolder dir;
+    ASSERT_EQ(mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
+    std::filesystem::create_symlink("nothing.xml", dir / "dangling.xml");
+    const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
+        {dir / "pipe.xml", "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {dir / "dangling.xml", "a symbolic link to nothing"},
+        {dir.path(), SystemReason(EISDIR)},
+    };
+    for (const auto& [path, reason] : cases) {
+        try {
+            ReadWholeFile(path);
+            ADD_FAILURE() << path << " read";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to read " + path.string() + ": " + reason);
+        }
+    }
 }
 #endif
 

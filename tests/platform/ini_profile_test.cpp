@@ -1,7 +1,9 @@
 #include "documents/error.h"
+#include "platform/file_names.h"
 #include "platform/ini_profile.h"
 #include "tests/support/temp_folder.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -89,9 +91,27 @@ TEST(IniWriteFailure, ReportsUnableToWriteAndKeepsTheOldFile)
         WriteProfileString(ini, "lastproj", "projectname", "x");
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.string());
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.string() + ": " + SystemReason(EISDIR));
     }
     EXPECT_TRUE(std::filesystem::is_directory(ini));
+}
+
+// A name with a line break would add lines of its own to the file, a section among them.
+TEST(IniWriteFailure, AValueWithALineBreakIsRefusedAndTheFileKept)
+{
+    TempFolder dir;
+    const auto ini = dir / "Trelvant_CAN2MRTUs.ini";
+    const std::string old = "[lastproj]\r\nprojectname=\\Boiler2\r\n";
+    WriteText(ini, old);
+    for (const char* value : {"/Site\n[other]\nkey=x", "/Site\r[other]", "/Site\r\n"}) {
+        try {
+            WriteProfileString(ini, "lastproj", "projectname", value);
+            ADD_FAILURE() << "written: " << value;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.string() + ": the value holds a line break");
+        }
+        EXPECT_EQ(ReadText(ini), old);
+    }
 }
 
 TEST(IniWriteFailure, AMissingFolderIsReported)
