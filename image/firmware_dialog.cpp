@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace trelvant {
 namespace {
@@ -71,7 +72,8 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
 void TFModifyFileSx::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    RunHandler(platform_.boxes, this, [this] { FormShow(); });
+    // A restore from the task bar is not a new showing: the chosen port stays.
+    if (!event->spontaneous()) RunHandler(platform_.boxes, this, [this] { FormShow(); });
 }
 
 void TFModifyFileSx::FormShow()

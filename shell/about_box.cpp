@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace trelvant {
 namespace {
@@ -105,7 +106,8 @@ TFAbout::TFAbout(Platform& platform, QWidget* parent) : QDialog(parent), platfor
 void TFAbout::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    ok_->setFocus();
+    // A restore from the task bar leaves the focus where the user put it.
+    if (!event->spontaneous()) ok_->setFocus();
 }
 
 void TFAbout::Label4Click()

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace trelvant {
 
@@ -50,7 +51,8 @@ TFsaveproj::TFsaveproj(ProjectState& project, MessageBoxes& boxes, QWidget* pare
 void TFsaveproj::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // A restore from the task bar is not a new showing: the typed name stays.
+    if (!event->spontaneous()) FormShow();
 }
 
 void TFsaveproj::FormShow()

@@ -142,6 +142,24 @@ private slots:
         QCOMPARE(s.child<QComboBox>("cbport")->currentText(), QString("COM1"));
     }
 
+    void restoringTheMinimisedDialogKeepsThePort()
+    {
+        Setup s;
+        s.withMergeInputs();
+        s.withFlashTool();
+        s.show();
+        s.child<QComboBox>("cbport")->setCurrentIndex(4);
+        QVERIFY(test::MinimiseAndRestore(s.dialog.get()));
+        QCOMPARE(s.child<QComboBox>("cbport")->currentText(), QString("COM5"));
+        s.execute();
+        QCOMPARE(s.fake.desktop.started.size(), size_t(1));
+        QCOMPARE(s.fake.desktop.started[0].arguments, (QStringList{s.merged(), "4"}));
+        // The program's own showing still starts over.
+        s.hide();
+        s.show();
+        QCOMPARE(s.child<QComboBox>("cbport")->currentText(), QString("COM1"));
+    }
+
     void executeMergesAndStartsTheFlashTool()
     {
         Setup s("Boiler 2 \"site\"");  // blanks and quotes reach the tool intact

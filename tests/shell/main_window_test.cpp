@@ -295,6 +295,37 @@ private slots:
         QCOMPARE(shownText, QString());
     }
 
+    void restoringAMinimisedDialogKeepsWhatTheUserDid()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        bool restored = false;
+        QString nameAfterRestore;
+        ModalScript newProject([&](QDialog* dialog) {
+            program.child<QLineEdit>(dialog, "E_name")->setText("Boiler2");
+            restored = test::MinimiseAndRestore(dialog);
+            nameAfterRestore = program.child<QLineEdit>(dialog, "E_name")->text();
+            QTest::mouseClick(program.child(dialog, "BitBtn1"), Qt::LeftButton);
+        });
+        program.click("New");
+        QVERIFY(restored);
+        QCOMPARE(nameAfterRestore, QString("Boiler2"));
+        QVERIFY(newProject.ran());
+        QCOMPARE(window.project().name, QString("Boiler2"));
+
+        QString focusAfterRestore;
+        ModalScript about([&](QDialog* dialog) {
+            program.child<QLabel>(dialog, "Label4")->setFocus();
+            restored = test::MinimiseAndRestore(dialog);
+            focusAfterRestore = dialog->focusWidget() ? dialog->focusWidget()->objectName() : QString();
+            QTest::mouseClick(program.child(dialog, "OKButton"), Qt::LeftButton);
+        });
+        program.click("about");
+        QVERIFY(about.ran());
+        QVERIFY(restored);
+        QCOMPARE(focusAfterRestore, QString("Label4"));
+    }
+
     void newProjectCancelKeepsTheOpenProject()
     {
         Program program;

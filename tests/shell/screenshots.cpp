@@ -7,6 +7,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 
@@ -24,6 +25,10 @@ int main(int argc, char* argv[])
     newProject->show();
     newProject->findChild<QLineEdit*>("E_name")->setText("Boiler2");
     newProject->grab().save(out + "/new_project.png");
+    // Restored from the task bar: the typed name is still there.
+    newProject->findChild<QLineEdit*>("E_name")->setText("Boiler3");
+    trelvant::test::MinimiseAndRestore(newProject);
+    newProject->grab().save(out + "/new_project_restored.png");
     newProject->hide();
 
     window.FAbout()->show();
@@ -35,5 +40,9 @@ int main(int argc, char* argv[])
     window.FModifyFileSx()->setProjectFolder(window.projectsFolder());
     window.FModifyFileSx()->show();
     window.FModifyFileSx()->grab().save(out + "/firmware.png");
+    // Restored from the task bar: the chosen port is still there.
+    window.FModifyFileSx()->findChild<QComboBox*>("cbport")->setCurrentIndex(2);
+    trelvant::test::MinimiseAndRestore(window.FModifyFileSx());
+    window.FModifyFileSx()->grab().save(out + "/firmware_restored.png");
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QShowEvent>
 #include <QStringList>
 #include <QTimer>
 
@@ -13,6 +14,27 @@ char* toString(const std::vector<ShownBox>& boxes)
     QStringList shown;
     for (const ShownBox& box : boxes) shown << QStringLiteral("%1 \"%2\"").arg(kKinds[box.kind], box.text);
     return qstrdup(("[" + shown.join(", ") + "]").toUtf8().constData());
+}
+
+bool MinimiseAndRestore(QWidget* window)
+{
+    class SpontaneousShows final : public QObject {
+    public:
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show && event->spontaneous()) ++count;
+            return false;
+        }
+        int count = 0;
+    } shows;
+    window->installEventFilter(&shows);
+    window->showMinimized();
+    QCoreApplication::processEvents();
+    shows.count = 0;
+    window->showNormal();
+    QCoreApplication::processEvents();
+    window->removeEventFilter(&shows);
+    return shows.count > 0;
 }
 
 ModalScript::ModalScript(std::function<void(QDialog*)> action) : action_(std::move(action)), timer_(new QTimer)

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QDialog;
+class QWidget;
 
 namespace trelvant::test {
 
@@ -98,5 +99,9 @@ private:
     bool ran_ = false;
     class QTimer* timer_;
 };
+
+// Minimises window and restores it, as the user does from the task bar. True when the show
+// event that the window system sends on the restore reached the window.
+bool MinimiseAndRestore(QWidget* window);
 
 }  // namespace trelvant::test
