@@ -84,6 +84,7 @@ void TFModifyFileSx::FormShow()
     Avanzamento_->setValue(Avanzamento_->minimum());
     LbButton2_->setEnabled(false);
     mergedThisRun_ = false;
+    mergedFirmware_.clear();
 
     const QString bin = projectFolder_ + QDir::separator() + QStringLiteral("bin") + QDir::separator();
     if (QFileInfo(bin).isDir()) binFolder_ = bin;
@@ -143,7 +144,9 @@ bool TFModifyFileSx::ExeModFileSxClick()
     job.outputFolder = ToPath(outputFolder_);
     job.mergedFirmwareName = ToPath(mergedFirmwareName_);
     job.banks = selectedBanks_;
-    return trelvant::ExeModFileSxClick(job, report).complete();
+    const MergeOutcome outcome = trelvant::ExeModFileSxClick(job, report);
+    mergedFirmware_ = FromPath(outcome.mergedFirmware);
+    return outcome.complete();
 }
 
 void TFModifyFileSx::ExeUpdateFirClick()
@@ -152,8 +155,9 @@ void TFModifyFileSx::ExeUpdateFirClick()
     // device; the merge has said why when there is none.
     if (!mergedThisRun_) return;
 
-    const QString merged = outputFolder_ + mergedFirmwareName_;
-    if (!fileExists(merged)) {
+    // The merge may have written over a file of that name in another case.
+    const QString& merged = mergedFirmware_;
+    if (!QFileInfo(merged).isFile()) {
         platform_.boxes.plain(this, QStringLiteral("File *.Sx Not Found,Abort Procedure"));
         return;
     }

@@ -53,6 +53,7 @@ private:
     QString mergedFirmwareName_ = QStringLiteral("New_") + kDefaultBaseFirmware;
     std::array<bool, 5> selectedBanks_{true, true, false, false, false};
     bool mergedThisRun_ = false;
+    QString mergedFirmware_;  // the file the last merge wrote, in the case it has on disk
 
     QComboBox* cbport_;
     QPushButton* LbButton2_;

@@ -189,6 +189,23 @@ private slots:
         QCOMPARE(s.fake.desktop.started.size(), size_t(2));
     }
 
+    void theFlashToolGetsTheMergedFirmwareInTheCaseItHasOnDisk()
+    {
+        Setup s;
+        s.withMergeInputs();
+        s.withFlashTool();
+        const QString onDisk = s.project + kSep + "NEW_PELMORA.SX";
+        test::WriteText(ToPath(onDisk), "S0 an older merged firmware\r\n");
+        s.show();
+        s.child<QComboBox>("cbport")->setCurrentIndex(2);
+        s.execute();
+
+        QVERIFY(s.fake.boxes.shown.empty());
+        QVERIFY(test::ReadText(ToPath(onDisk)).find("S22438800000000000") != std::string::npos);
+        QCOMPARE(s.fake.desktop.started.size(), size_t(1));
+        QCOMPARE(s.fake.desktop.started[0].arguments, (QStringList{onDisk, "2"}));
+    }
+
     void failuresKeepTheFlashToolIdle_data()
     {
         QTest::addColumn<bool>("bank2Window");
