@@ -60,7 +60,8 @@ void TFTrelvanteFirmWare::FormCreate()
 
     project_.name.clear();
     const std::string stored = ReadProfileString(ToPath(settingsFile()), "lastproj", "projectname");
-    const RestoredProject restored = RestoreProject(projectsFolder_, QString::fromStdString(stored));
+    restoredBytes_ = stored;
+    const RestoredProject restored = RestoreProject(projectsFolder_, DecodeStoredName(stored));
     project_.name = restored.name;
     project_.folder = restored.folder;
     if (restored.restored) setWindowTitle(kTitlePrefix + project_.name);
@@ -164,6 +165,7 @@ void TFTrelvanteFirmWare::NewaClick()
 {
     fsaveproj_->setDestinationFolder(projectsFolder_);
     if (fsaveproj_->exec() == QDialog::Accepted) {
+        restoredBytes_.reset();
         setWindowTitle(kTitlePrefix + project_.name);
         openExcel_.initialFolder = project_.folder;
     } else {
@@ -180,6 +182,7 @@ void TFTrelvanteFirmWare::OpenaClick()
         project_.folder = *chosen;
 
     project_.name = OpenedProjectName(project_.folder, projectsFolder_);
+    restoredBytes_.reset();
     setWindowTitle(kTitlePrefix + project_.name);
     openExcel_.initialFolder = project_.folder;
     BuildDocumentPaths(project_);
@@ -223,7 +226,8 @@ void TFTrelvanteFirmWare::Label6Click()
 
 void TFTrelvanteFirmWare::FormClose()
 {
-    WriteProfileString(ToPath(settingsFile()), "lastproj", "projectname", project_.name.toStdString());
+    const std::string name = restoredBytes_ ? *restoredBytes_ : project_.name.toStdString();
+    WriteProfileString(ToPath(settingsFile()), "lastproj", "projectname", name);
 }
 
 void TFTrelvanteFirmWare::closeEvent(QCloseEvent* event)

@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAbstractButton;
 class QLabel;
@@ -78,6 +80,9 @@ private:
     QString masterFolder_;
     QString projectsFolder_;
     ProjectState project_;
+    // The settings file's bytes of the restored name, kept until New or Open changes the name:
+    // a name in another encoding goes back as it came.
+    std::optional<std::string> restoredBytes_;
     OpenExcelSettings openExcel_;
     std::unique_ptr<ConfigurationImage> image_ = std::make_unique<ConfigurationImage>();
     QHash<QAbstractButton*, std::function<void()>> editorOpeners_;

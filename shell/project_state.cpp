@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace trelvant {
 
@@ -35,6 +36,15 @@ RestoredProject RestoreProject(const QString& projectsFolder, const QString& sto
     result.restored = stays && QFileInfo(candidate).isDir();
     result.folder = result.restored ? candidate : projectsFolder;
     return result;
+}
+
+QString DecodeStoredName(const std::string& bytes)
+{
+    const QByteArray raw = QByteArray::fromStdString(bytes);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = utf8(raw);
+    if (!utf8.hasError()) return text;
+    return QString::fromLocal8Bit(raw);
 }
 
 QString OpenedProjectName(const QString& projectFolder, const QString& projectsFolder)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace trelvant {
 
 // The current project, owned by the main window for the whole run. Paths use the native
@@ -29,6 +31,10 @@ struct RestoredProject {
     bool restored = false;
 };
 RestoredProject RestoreProject(const QString& projectsFolder, const QString& storedName);
+
+// The text of a name stored in the settings file: UTF-8 when the bytes are valid UTF-8, else the
+// system's 8-bit code page, in which Windows writes the file.
+QString DecodeStoredName(const std::string& bytes);
 
 // The name Open gives a chosen folder: the folder less as many leading characters as the
 // PROJECTS folder has ("/Boiler2", "/Site/Boiler2", empty for PROJECTS itself or no folder).

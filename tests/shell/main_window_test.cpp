@@ -188,11 +188,41 @@ private slots:
         QCOMPARE(window.project().pargenPath, expectedFolder + kSep + "pargen.xml");
         QCOMPARE(window.windowTitle(), restored ? kPrefix + name : kTitle);
 
-        // The name is written back as held, even when its folder was not there.
+        // The stored value goes back as it stood, even when its folder was not there.
         program.click("LbButton1");
         QVERIFY(!window.isVisible());
         QCOMPARE(QString::fromStdString(program.readIni()),
-                 "[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + name + "\r\n");
+                 "[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + stored + "\r\n");
+    }
+
+    void aStoredNameGoesBackAsItCameUnlessNewOrOpenChangesIt()
+    {
+        // Written on Windows in its 8-bit code page: not UTF-8.
+        const std::string ini = "[lastproj]\r\nprojectname=\\Caff\xE8\r\n";
+        Program program;
+        program.writeIni(ini);
+        TFTrelvanteFirmWare& window = program.start();
+        QCOMPARE(window.windowTitle(), kTitle);
+        QCOMPARE(window.project().folder, program.projects());
+        program.click("LbButton1");
+        QCOMPARE(program.readIni(), ini);
+
+        // A name given by New is written as UTF-8.
+        program.start();
+        QVERIFY(program.newProject({QString::fromUtf8("Caff\xC3\xA8")}));
+        program.click("LbButton1");
+        QCOMPARE(program.readIni(), std::string("[lastproj]\r\nprojectname=Caff\xC3\xA8\r\n"));
+
+        // And read back as UTF-8.
+        program.start();
+        QCOMPARE(program.window->project().name, kSep + QString::fromUtf8("Caff\xC3\xA8"));
+        QCOMPARE(program.window->windowTitle(), kPrefix + kSep + QString::fromUtf8("Caff\xC3\xA8"));
+
+        // Open changes the name: it goes as UTF-8 in the form Open gives it.
+        program.fake.folders.answer = program.projects() + kSep + QString::fromUtf8("Caff\xC3\xA8");
+        program.click("open");
+        program.click("LbButton1");
+        QCOMPARE(program.readIni(), "[lastproj]\r\nprojectname=" + (kSep + QString::fromUtf8("Caff\xC3\xA8")).toStdString() + "\r\n");
     }
 
     void newProjectRefusesBadNames_data()
