@@ -3,6 +3,7 @@
 #include "platform/message_boxes.h"
 
 #include <exception>
+#include <new>
 
 namespace trelvant {
 
@@ -11,6 +12,9 @@ bool RunHandler(MessageBoxes& boxes, QWidget* parent, const std::function<void()
     try {
         handler();
         return true;
+    } catch (const std::bad_alloc&) {
+        // Its what() text names a type, which tells the user nothing.
+        boxes.toolkitError(parent, QStringLiteral("Not enough memory to complete the operation"));
     } catch (const std::exception& e) {
         boxes.toolkitError(parent, QString::fromUtf8(e.what()));
     } catch (...) {

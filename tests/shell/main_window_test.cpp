@@ -14,6 +14,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 using namespace trelvant;
 using trelvant::test::ModalScript;
@@ -577,6 +579,33 @@ private slots:
         QVERIFY(RunHandler(boxes, nullptr, [&] { ++after; }));
         QCOMPARE(after, 1);
         QCOMPARE(boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, "'12abc' is not a valid integer value"}}));
+    }
+
+    void theErrorBoxSaysWhatWentWrongInWords_data()
+    {
+        QTest::addColumn<int>("thrown");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the core's error") << 0 << "Unable to write to C:\\Tools\\bank1.bin";
+        QTest::newRow("out of memory") << 1 << "Not enough memory to complete the operation";
+        QTest::newRow("array too large") << 2 << "Not enough memory to complete the operation";
+        QTest::newRow("another standard error") << 3 << "Cannot start a second merge";
+        QTest::newRow("not a standard error") << 4 << "Unknown error";
+    }
+    void theErrorBoxSaysWhatWentWrongInWords()
+    {
+        QFETCH(int, thrown);
+        QFETCH(QString, message);
+        test::RecordingMessageBoxes boxes;
+        QVERIFY(!RunHandler(boxes, nullptr, [thrown] {
+            switch (thrown) {
+            case 0: throw Error("Unable to write to C:\\Tools\\bank1.bin");
+            case 1: throw std::bad_alloc();
+            case 2: throw std::bad_array_new_length();
+            case 3: throw std::logic_error("Cannot start a second merge");
+            default: throw 42;
+            }
+        }));
+        QCOMPARE(boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, message}}));
     }
 };
 
