@@ -60,7 +60,9 @@ void TFTrelvanteFirmWare::FormCreate()
 
     project_.name.clear();
     const std::string stored = ReadProfileString(ToPath(settingsFile()), "lastproj", "projectname");
-    restoredBytes_ = stored;
+    // A value that is not UTF-8 (a settings file written in an 8-bit code page) cannot be held as
+    // text here without loss: it goes back as the bytes it was until New or Open changes the name.
+    if (QString::fromUtf8(stored).toStdString() != stored) restoredBytes_ = stored;
     const RestoredProject restored = RestoreProject(projectsFolder_, DecodeStoredName(stored));
     project_.name = restored.name;
     project_.folder = restored.folder;
@@ -202,8 +204,7 @@ void TFTrelvanteFirmWare::CreateBinaClick()
 
     const std::filesystem::path folder = ToPath(project_.folder);
     BuildConfigurationImage(*image_, folder, platform_.clock);
-    WriteBankFiles(*image_, folder);
-    WriteBankSource(*image_, folder);
+    WriteBankOutputs(*image_, folder);
 
     fmodifyFileSx_->setProjectFolder(project_.folder);
     fmodifyFileSx_->exec();

@@ -355,7 +355,10 @@ TEST(ImageBuilder, EditorsAndTheBuilderMeetInOneFileWhenNamesDifferOnlyInCase)
         SCOPED_TRACE(c.document);
         Project p;
         p.with("Pargen.xml", pargen());
-        p.with(c.otherName, std::string(c.otherName) == "Pargen.xml" ? pargen() : rowsOfOtherContent);
+        // Both names are there before the edit, with content the edit does not have.
+        const bool parameters = std::string(c.document) == "pargen.xml";
+        p.with(c.document, parameters ? pargen() : rowsOfOtherContent);
+        p.with(c.otherName, parameters ? pargen() : rowsOfOtherContent);
         c.edit(p.folder.path());
         EXPECT_TRUE(c.editorSeesIt(p.folder.path()));
         p.build();

@@ -1,6 +1,7 @@
 #include "documents/error.h"
 #include "documents/pargen_document.h"
 #include "platform/error_boundary.h"
+#include "platform/file_names.h"
 #include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/new_project_dialog.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -190,11 +192,11 @@ private slots:
         QCOMPARE(window.project().pargenPath, expectedFolder + kSep + "pargen.xml");
         QCOMPARE(window.windowTitle(), restored ? kPrefix + name : kTitle);
 
-        // The stored value goes back as it stood, even when its folder was not there.
+        // The name is written back as held, even when its folder was not there.
         program.click("LbButton1");
         QVERIFY(!window.isVisible());
         QCOMPARE(QString::fromStdString(program.readIni()),
-                 "[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + stored + "\r\n");
+                 "[other]\r\nkeep=1\r\n[lastproj]\r\nprojectname=" + name + "\r\n");
     }
 
     void aStoredNameGoesBackAsItCameUnlessNewOrOpenChangesIt()
@@ -506,7 +508,9 @@ private slots:
         TFTrelvanteFirmWare& window = program.start();
         QDir().mkdir(program.ini());  // a folder in the way of the settings file
         program.click("LbButton1");
-        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini()}}));
+        QCOMPARE(program.fake.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini() + ": " +
+                                                                QString::fromStdString(SystemReason(EISDIR))}}));
         QVERIFY(!window.isVisible());
     }
 
@@ -547,8 +551,9 @@ private slots:
         QTest::addColumn<QString>("pargen");
         QTest::addColumn<QString>("message");  // %1: the project folder
         QTest::newRow("builder refuses") << true << "<GeneralParameter><CANType>1</CANType></GeneralParameter>"
-                                         << "Pargen.xml: element \"BaudRateCAN\" is missing or holds no text";
-        QTest::newRow("no bin folder") << false << "" << "Unable to write to %1" + kSep + "bin" + kSep + "bank1.bin";
+                                         << "%1" + kSep + "pargen.xml: element \"BaudRateCAN\" is missing or holds no text";
+        QTest::newRow("no bin folder") << false << ""
+                                       << "Unable to write to %1" + kSep + "bin: " + QString::fromStdString(SystemReason(ENOENT));
     }
     void updateDeviceErrorsEndInTheErrorBoxAndWriteNothing()
     {
