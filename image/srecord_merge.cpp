@@ -7,6 +7,7 @@
 #include "platform/file_names.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
@@ -46,11 +47,67 @@ std::filesystem::path folderPath(const std::filesystem::path& folder)
     return !folder.has_filename() && folder.has_parent_path() ? folder.parent_path() : folder;
 }
 
-bool isFile(const std::filesystem::path& path)
+// A message with the document it concerns, the line when one is known, and the reason:
+// "<path>, line <n>: <text>: <reason>" or "<path>: <text>: <reason>".
+std::string placed(const std::filesystem::path& document, std::uint64_t line, const std::string& text,
+                   const std::string& reason)
 {
     std::error_code ec;
-    const std::filesystem::path found = ResolveFileName(path);
-    return std::filesystem::exists(found, ec) && !std::filesystem::is_directory(found, ec);
+    std::filesystem::path shown = std::filesystem::absolute(document, ec);
+    if (ec) shown = document;
+    std::string message = DisplayPath(shown);
+    if (line > 0) message += ", line " + std::to_string(line);
+    return message + ": " + text + ": " + reason;
+}
+
+bool entryExists(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// Why an existing entry cannot be read as a file, after its symbolic links; nothing for a regular
+// file. Asks the file system only: a FIFO or a device is never opened.
+std::optional<std::string> notARegularFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    // A loop of links or a folder that cannot be searched: the system's reason.
+    if (ec && ec != std::errc::no_such_file_or_directory) return ec.message();
+    switch (status.type()) {
+    case std::filesystem::file_type::regular:
+        return std::nullopt;
+    case std::filesystem::file_type::not_found:
+        return "a symbolic link to nothing";
+    case std::filesystem::file_type::directory:
+        return "a folder, not a regular file";
+    case std::filesystem::file_type::fifo:
+        return "a FIFO, not a regular file";
+    case std::filesystem::file_type::character:
+        return "a character device, not a regular file";
+    case std::filesystem::file_type::block:
+        return "a block device, not a regular file";
+    case std::filesystem::file_type::socket:
+        return "a socket, not a regular file";
+    default:
+        return "not a regular file";
+    }
+}
+
+// The check of a file the merge reads: missing, the text alone; there but not a regular file,
+// the text with the path and why.
+std::optional<std::string> failedFileCheck(const std::filesystem::path& requested, const std::string& missing)
+{
+    const std::filesystem::path path = ResolveFileName(requested);
+    if (!entryExists(path)) return missing;
+    if (const auto reason = notARegularFile(path)) return placed(path, 0, missing, *reason);
+    return std::nullopt;
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
 }
 
 std::filesystem::path binFolder(const MergeJob& job)
@@ -67,57 +124,81 @@ std::filesystem::path bankFile(const MergeJob& job, int bank)
 std::optional<std::string> failedCheck(const MergeJob& job, int stage, const std::filesystem::path& input)
 {
     std::error_code ec;
-    if (!isFile(input)) return kInputMissing;
+    if (auto failed = failedFileCheck(input, kInputMissing)) return failed;
     if (job.mergedFirmwareName.empty()) return kNameMissing;
     if (!std::filesystem::is_directory(binFolder(job), ec)) return kBinMissing;
-    if (!isFile(bankFile(job, stage))) return bankFileMissing(stage);
+    return failedFileCheck(bankFile(job, stage), bankFileMissing(stage));
+}
+
+// The base firmware is only read: an output that is the base firmware, under any name or through
+// a link, is refused before anything is written.
+std::optional<std::string> replacesBaseFirmware(const MergeJob& job, const std::filesystem::path& output)
+{
+    const std::filesystem::path target = ResolveFileName(output);
+    if (!sameFile(target, ResolveFileName(job.baseFirmware))) return std::nullopt;
+    return placed(target, 0, kNotCreated, "it would replace the base firmware");
+}
+
+// The stage of a bank, its records made from the bank file; the message when the file cannot be read.
+std::optional<std::string> makeStage(const MergeJob& job, int bank, std::vector<BankStage>& stages)
+{
+    const std::filesystem::path path = bankFile(job, bank);
+    std::vector<std::uint8_t> bytes(kBankSize);
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (in) in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in && !in.eof()) return placed(path, 0, bankFileMissing(bank), SystemReason(errno ? errno : EIO));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    stages.emplace_back(bank, BankRecords(bank, bytes));
     return std::nullopt;
 }
 
-BankStage makeStage(const MergeJob& job, int bank)
-{
-    const std::filesystem::path path = bankFile(job, bank);
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes(kBankSize);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in && !in.eof()) throw Error("Unable to read " + DisplayPath(path));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return BankStage(bank, BankRecords(bank, bytes));
-}
-
-// "Bin.sx" held a stage's records while it ran; an old one goes as a stage would remove its own.
+// "Bin.sx" held a stage's records while it ran; an old one goes as a stage would remove its own,
+// unless it is the base firmware.
 void removeBankRecordFile(const MergeJob& job)
 {
+    const std::filesystem::path file = ResolveFileName(binFolder(job) / "Bin.sx");
+    if (sameFile(file, ResolveFileName(job.baseFirmware))) return;
     std::error_code ec;
-    std::filesystem::remove(ResolveFileName(binFolder(job) / "Bin.sx"), ec);
+    std::filesystem::remove(file, ec);
 }
 
 struct InputFile {
     explicit InputFile(const std::filesystem::path& requested) : path(ResolveFileName(requested))
     {
+        errno = 0;
 #ifdef _WIN32
         file = _wfopen(path.c_str(), L"rb");
 #else
         file = std::fopen(path.c_str(), "rb");
 #endif
-        if (!file) throw Error("Unable to read " + DisplayPath(requested));
+        if (!file) {
+            failure = placed(path, 0, kInputMissing, SystemReason(errno ? errno : EIO));
+            return;
+        }
         std::error_code ec;
         size = std::filesystem::file_size(path, ec);
         if (ec) size = 0;
     }
-    ~InputFile() { std::fclose(file); }
+    ~InputFile()
+    {
+        if (file) std::fclose(file);
+    }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
     std::filesystem::path path;
     std::FILE* file = nullptr;
     std::uint64_t size = 0;
+    std::optional<std::string> failure;  // why it could not be opened
 };
 
-// The messages that end a stage; false when the chain stops after it.
-bool endStage(const BankStage& stage, MergeReport& report)
+// The messages that end a stage, its failure placed in the document it read; false when the
+// chain stops after it.
+bool endStage(const BankStage& stage, const std::filesystem::path& document, MergeReport& report)
 {
-    if (stage.failed()) report.message(kNotCreated);
+    if (const auto& failure = stage.failure())
+        report.message(placed(document, failure->line, kNotCreated, failure->reason));
     else if (stage.result() == MergeResult::Stopped) report.message(kNoS9);
     if (stage.result() == MergeResult::NotInserted) report.message(bankNotInserted(stage.bank()));
     return stage.result() != MergeResult::Stopped;
@@ -127,11 +208,10 @@ void removeIntermediateFiles(const MergeJob& job)
 {
     std::error_code ec;
     const std::filesystem::path base = ResolveFileName(job.baseFirmware);
-    for (int n = 1; n <= kMergeStageCount; ++n) {
-        const std::filesystem::path file = ResolveFileName(job.outputFolder / ("B" + std::to_string(n) + ".sx"));
+    for (const char* name : {"B1.sx", "B2.sx", "B3.sx", "B4.sx", "B5.sx"}) {
+        const std::filesystem::path file = ResolveFileName(job.outputFolder / name);
         // A base firmware of that name is only read, never removed.
-        if (std::filesystem::exists(file, ec) && !std::filesystem::equivalent(file, base, ec))
-            std::filesystem::remove(file, ec);
+        if (entryExists(file) && !sameFile(file, base)) std::filesystem::remove(file, ec);
     }
 }
 
@@ -208,67 +288,75 @@ MergeResult MergeBank(const MergeJob& job, int stage, const std::filesystem::pat
                       const std::filesystem::path& outputName, MergeReport& report)
 {
     checkStage(stage);
-    if (const auto message = failedCheck(job, stage, input)) {
-        report.message(*message);
+    std::vector<BankStage> stages;
+    std::optional<std::string> stop = failedCheck(job, stage, input);
+    if (!stop) stop = replacesBaseFirmware(job, job.outputFolder / outputName);
+    if (!stop) stop = makeStage(job, stage, stages);
+    if (stop) {
+        report.message(*stop);
         return MergeResult::Stopped;
     }
     removeBankRecordFile(job);
-    BankStage stages[] = {makeStage(job, stage)};
     {
         InputFile in(input);
+        if (in.failure) {
+            report.message(*in.failure);
+            return MergeResult::Stopped;
+        }
         AtomicOutputFile out(job.outputFolder / outputName);
-        if (!RunMergePass(in.file, in.size, stages, &out, report)) stages[0].failOnInputOutput();
+        RunMergePass(in.file, in.size, stages, &out, report);
         // A stopped stage hands nothing on: its output would be a firmware cut short.
-        if (stages[0].result() != MergeResult::Stopped && !out.commit()) stages[0].failOnInputOutput();
+        if (stages[0].result() != MergeResult::Stopped && !out.commit())
+            stages[0].failOnInputOutput(0, out.failureMessage());
     }
-    endStage(stages[0], report);
+    endStage(stages[0], ResolveFileName(input), report);
     return stages[0].result();
 }
 
 MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report)
 {
     MergeOutcome outcome;
+    const std::filesystem::path base = ResolveFileName(job.baseFirmware);
+    const std::filesystem::path merged = job.outputFolder / job.mergedFirmwareName;
     // The stages that merge in the pass, and the stage whose checks stop the chain before its
     // merge. In the chain a stage reads the file the stage before it wrote, and the merged
     // firmware name and the bin folder passed stage 1's checks: for the later stages only their
     // bank files remain to be checked.
-    std::vector<int> merging;
-    int stopStage = 0;
+    std::vector<BankStage> stages;
+    int stopStage = 1;
     std::optional<std::string> stop = failedCheck(job, 1, job.baseFirmware);
-    if (stop) {
-        stopStage = 1;
-    } else {
-        merging.push_back(1);
-        for (int n = 2; n <= kMergeStageCount && !stop; ++n) {
-            if (!job.banks[static_cast<std::size_t>(n - 1)]) continue;
-            if (isFile(bankFile(job, n))) {
-                merging.push_back(n);
-            } else {
-                stop = bankFileMissing(n);
-                stopStage = n;
-            }
-        }
+    if (!stop) stop = replacesBaseFirmware(job, merged);
+    if (!stop) stop = makeStage(job, 1, stages);
+    for (int n = 2; n <= kMergeStageCount && !stop; ++n) {
+        if (!job.banks[static_cast<std::size_t>(n - 1)]) continue;
+        stopStage = n;
+        stop = failedFileCheck(bankFile(job, n), bankFileMissing(n));
+        if (!stop) stop = makeStage(job, n, stages);
     }
 
     bool chainGoesOn = true;
-    if (!merging.empty()) {
+    if (!stages.empty()) {
         removeBankRecordFile(job);
-        std::vector<BankStage> stages;
-        for (int n : merging) stages.push_back(makeStage(job, n));
-        InputFile in(job.baseFirmware);
-        // Only a chain that can reach its end gets an output file.
-        std::unique_ptr<AtomicOutputFile> out;
-        if (!stop) out = std::make_unique<AtomicOutputFile>(job.outputFolder / job.mergedFirmwareName);
-        if (!RunMergePass(in.file, in.size, stages, out.get(), report)) stages.front().failOnInputOutput();
+        InputFile in(base);
+        if (in.failure) {
+            report.message(*in.failure);
+            outcome.results[0] = MergeResult::Stopped;
+            chainGoesOn = false;
+        } else {
+            // Only a chain that can reach its end gets an output file.
+            std::unique_ptr<AtomicOutputFile> out;
+            if (!stop) out = std::make_unique<AtomicOutputFile>(merged);
+            RunMergePass(in.file, in.size, stages, out.get(), report);
 
-        for (const BankStage& stage : stages) {
-            outcome.results[static_cast<std::size_t>(stage.bank() - 1)] = stage.result();
-            chainGoesOn = endStage(stage, report);
-            if (!chainGoesOn) break;
-        }
-        if (chainGoesOn && !stop) {
-            outcome.written = out->commit();
-            if (!outcome.written) report.message(kNotCreated);
+            for (const BankStage& stage : stages) {
+                outcome.results[static_cast<std::size_t>(stage.bank() - 1)] = stage.result();
+                chainGoesOn = endStage(stage, base, report);
+                if (!chainGoesOn) break;
+            }
+            if (chainGoesOn && !stop) {
+                outcome.written = out->commit();
+                if (!outcome.written) report.message(placed(base, 0, kNotCreated, out->failureMessage()));
+            }
         }
     }
     if (chainGoesOn && stop) {
@@ -276,7 +364,7 @@ MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report)
         outcome.results[static_cast<std::size_t>(stopStage - 1)] = MergeResult::Stopped;
     }
     std::error_code ec;
-    outcome.mergedFirmware = std::filesystem::absolute(ResolveFileName(job.outputFolder / job.mergedFirmwareName), ec);
+    outcome.mergedFirmware = std::filesystem::absolute(ResolveFileName(merged), ec);
     removeIntermediateFiles(job);
     return outcome;
 }

@@ -73,17 +73,21 @@ std::string BankRecords(int bank, std::span<const std::uint8_t> bytes);
 // One stage: merges bank number stage into input and writes outputName in the output folder,
 // under a temporary name renamed when complete. Checks the input, the merged firmware name, the
 // bin folder and the bank file, in this order, and on the first failure reports its message and
-// writes nothing. The bank's records are held in memory: an old "Bin.sx" in the bin folder is
-// removed, as a stage that wrote its own would have left none. A stopped stage writes no output.
-// Throws Error when the input cannot be opened, the bank file cannot be read or the output cannot
-// be created.
+// writes nothing. The input and the bank file must be regular files (after symbolic links): a
+// missing one gets the bare message, anything else "<path>: <message>: <reason>", and neither a
+// FIFO nor a device is ever opened. An output that is the base firmware is refused. The bank's
+// records are held in memory: an old "Bin.sx" in the bin folder is removed, as a stage that wrote
+// its own would have left none, unless it is the base firmware. A stopped stage writes no output.
+// A failure while merging reports "<input>, line <n>: File New Sx Not Create,Abort Procedure:
+// <reason>". Throws Error when the output cannot be created.
 MergeResult MergeBank(const MergeJob& job, int stage, const std::filesystem::path& input,
                       const std::filesystem::path& outputName, MergeReport& report);
 
 // The five stages in order, from the base firmware to the merged firmware, then the removal of
 // B1.sx to B5.sx. Files, messages and results are those of the chain of stages, each stage
 // reading the file the one before wrote; the merged firmware is written in one pass over the base
-// firmware, with no intermediate file. Throws Error as MergeBank does; nothing is then written.
+// firmware, with no intermediate file. The base firmware is never removed or written, whatever
+// its name and folder. Throws Error as MergeBank does; nothing is then written.
 MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report);
 
 }  // namespace trelvant

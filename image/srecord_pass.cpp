@@ -2,8 +2,10 @@
 
 #include "documents/integer_conversion.h"
 #include "platform/atomic_output_file.h"
+#include "platform/file_names.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +26,18 @@ bool parseAddress(std::string_view digits, std::uint32_t& address)
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kHeadLength = 10;  // "S2", the count, the six address digits
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// S1, S2 and S3 records are what an S5 or S6 record counts.
+bool isDataRecord(std::string_view line)
+{
+    return line.size() >= 2 && line[0] == 'S' && (line[1] == '1' || line[1] == '2' || line[1] == '3');
+}
+
+bool isCountRecord(std::string_view line)
+{
+    return line.size() >= 2 && line[0] == 'S' && (line[1] == '5' || line[1] == '6');
+}
 
 // A line that passes the last stage is written from the block where it lies: runs of lines that
 // already end in CR LF go out as one piece.
@@ -52,15 +66,21 @@ public:
                 begin_ = at + 1;
             } else if (!eof_ && (begin_ > 0 || end_ < block_.size())) {
                 refill();
+                continue;
             } else if (!eof_) {
                 longLine();
             } else {
                 line(begin_, end_, false);  // the last line, without a line end
                 begin_ = end_;
             }
+            checkOutput();
+            ++linesDone_;
         }
-        flushRun();
-        if (output_ && output_->failed()) ioFailed_ = true;
+        if (!ioFailed_) {
+            flushRun();
+            // What fails now was written for the last line read.
+            if (output_ && output_->failed()) stopAt(linesDone_, output_->failureMessage());
+        }
         const std::uint64_t maximum = std::max(size_, read_);
         report_.progress(maximum, maximum);
         return !ioFailed_;
@@ -76,21 +96,51 @@ private:
         begin_ = 0;
         runStart_ = runEnd_ = 0;
         const std::size_t wanted = block_.size() - end_;
+        checkOutput();
+        if (ioFailed_) return;
+        errno = 0;
         const std::size_t got = std::fread(block_.data() + end_, 1, wanted, input_);
         end_ += got;
         read_ += got;
         if (got < wanted) {
-            if (std::ferror(input_)) ioFailed_ = true;
+            if (std::ferror(input_)) stop(SystemReason(errno ? errno : EIO));
             else eof_ = true;
         }
         report_.progress(std::min(read_, size_), std::max(size_, read_));
+    }
+
+    // The first stage, which reads the input and writes first, fails with the error.
+    void stopAt(std::uint64_t line, std::string reason)
+    {
+        if (!ioFailed_ && !stages_.empty()) stages_.front().failOnInputOutput(line, std::move(reason));
+        ioFailed_ = true;
+    }
+
+    // The line being read takes the error.
+    void stop(std::string reason) { stopAt(linesDone_ + 1, std::move(reason)); }
+
+    void checkOutput()
+    {
+        if (output_ && output_->failed() && !ioFailed_) stop(output_->failureMessage());
+    }
+
+    // A count record tells how many data records went before it in the file written.
+    void writeCount()
+    {
+        const std::optional<std::string> record = CountRecord(dataRecords_);
+        if (!record) {
+            stop(std::to_string(dataRecords_) + " data records, more than an S6 record counts");
+            return;
+        }
+        write(*record);
+        write(kLineEnd);
     }
 
     // Sends a line through the stages from stage `from` on; true when it passes the last one.
     bool route(std::string_view head, std::size_t length, std::size_t from)
     {
         for (std::size_t i = from; i < active_; ++i) {
-            switch (stages_[i].take(head, length)) {
+            switch (stages_[i].take(head, length, linesDone_ + 1)) {
             case BankStage::Verdict::Copy:
                 break;
             case BankStage::Verdict::Insert:
@@ -114,6 +164,7 @@ private:
             if (end == std::string::npos) end = records.size();
             const std::string_view record(records.data() + at, end - at);
             if (route(record.substr(0, kHeadLength), record.size(), stage + 1) && output_) {
+                if (isDataRecord(record)) ++dataRecords_;
                 write(record);
                 write(kLineEnd);
             }
@@ -128,6 +179,11 @@ private:
         const std::size_t length = lineEnd - start - (cr ? 1 : 0);
         const std::string_view content(block_.data() + start, length);
         if (!route(content.substr(0, kHeadLength), length, 0) || !output_) return;
+        if (isCountRecord(content)) {
+            writeCount();
+            return;
+        }
+        if (isDataRecord(content)) ++dataRecords_;
         if (hasLf && cr) {
             if (runEnd_ != start) {
                 flushRun();
@@ -143,7 +199,11 @@ private:
     // A line longer than the block: decided on its head, then copied or skipped piece by piece.
     void longLine()
     {
-        const bool keep = route(std::string_view(block_.data(), kHeadLength), end_, 0) && output_;
+        const std::string_view head(block_.data(), kHeadLength);
+        const bool passes = route(head, end_, 0) && output_;
+        const bool count = passes && isCountRecord(head);  // its text is replaced, not copied
+        const bool keep = passes && !count;
+        if (keep && isDataRecord(head)) ++dataRecords_;
         bool heldCr = false;  // a CR at the end of a piece may be the line's end
         for (;;) {
             const char* start = block_.data() + begin_;
@@ -167,6 +227,7 @@ private:
             refill();
             if (ioFailed_ || (eof_ && begin_ == end_)) break;  // the line ends with the file
         }
+        if (count && !ioFailed_) writeCount();
         if (keep) write(kLineEnd);
     }
 
@@ -194,6 +255,8 @@ private:
     std::size_t runEnd_ = 0;
     std::size_t active_;  // the stages before this one still read lines
     std::uint64_t read_ = 0;
+    std::uint64_t linesDone_ = 0;    // input lines read through
+    std::uint64_t dataRecords_ = 0;  // S1, S2 and S3 records written
     bool eof_ = false;
     bool ioFailed_ = false;
 };
@@ -205,25 +268,26 @@ BankStage::BankStage(int bank, std::string records)
 {
 }
 
-BankStage::Verdict BankStage::fail()
+BankStage::Verdict BankStage::fail(std::uint64_t line, std::string reason)
 {
-    failed_ = true;
+    if (!failure_) failure_ = Failure{line, std::move(reason)};
     return Verdict::Fail;
 }
 
-void BankStage::failOnInputOutput()
+void BankStage::failOnInputOutput(std::uint64_t line, std::string reason)
 {
-    failed_ = true;
+    fail(line, std::move(reason));
     result_ = MergeResult::Stopped;
 }
 
-BankStage::Verdict BankStage::take(std::string_view head, std::size_t length)
+BankStage::Verdict BankStage::take(std::string_view head, std::size_t length, std::uint64_t line)
 {
-    if (length == 0) return fail();
+    if (length == 0) return fail(line, "empty line");
     if (head.size() < 2 || head[0] != 'S') return Verdict::Copy;
     if (head[1] == '2') {
         std::uint32_t address = 0;
-        if (length < kHeadLength || !parseAddress(head.substr(4, 6), address)) return fail();
+        if (length < kHeadLength) return fail(line, "S2 record shorter than ten characters");
+        if (!parseAddress(head.substr(4, 6), address)) return fail(line, "address is not hexadecimal");
         // Only a record's start address counts: one that starts below the window is copied.
         if (address < windowStart_ || address > windowStart_ + (kBankWindowSize - 1)) return Verdict::Copy;
         if (!pending_) return Verdict::Drop;
@@ -232,6 +296,17 @@ BankStage::Verdict BankStage::take(std::string_view head, std::size_t length)
     }
     if (head[1] == '9') result_ = pending_ ? MergeResult::NotInserted : MergeResult::Inserted;
     return Verdict::Copy;
+}
+
+std::optional<std::string> CountRecord(std::uint64_t dataRecords)
+{
+    if (dataRecords > 0xFFFFFF) return std::nullopt;
+    const int digits = dataRecords > 0xFFFF ? 6 : 4;
+    std::string record = digits == 4 ? "S503" : "S604";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) record += kHex[(dataRecords >> shift) & 0x0F];
+    record += "00";
+    record.replace(record.size() - 2, 2, SRecordChecksum(record));
+    return record;
 }
 
 bool RunMergePass(std::FILE* input, std::uint64_t size, std::span<BankStage> stages, AtomicOutputFile* output,

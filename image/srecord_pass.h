@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,34 +28,47 @@ public:
         Fail,    // the line cannot be read as the stage needs: the stage reads no further line
     };
 
+    // Where and why the stage stopped without finishing.
+    struct Failure {
+        std::uint64_t line;  // the input line, from 1; 0 when no line is concerned
+        std::string reason;  // "empty line", or the system's reason of a read or write error
+    };
+
     BankStage(int bank, std::string records);
 
-    // head: the line's first min(length, 10) characters, without its line end.
-    Verdict take(std::string_view head, std::size_t length);
+    // head: the line's first min(length, 10) characters, without its line end; line: its number.
+    Verdict take(std::string_view head, std::size_t length, std::uint64_t line);
 
     int bank() const { return bank_; }
     const std::string& records() const { return records_; }  // the 512 lines of Bin.sx
-    bool failed() const { return failed_; }
+    bool failed() const { return failure_.has_value(); }
+    const std::optional<Failure>& failure() const { return failure_; }
     MergeResult result() const { return result_; }
-    void failOnInputOutput();  // a read or write error: the stage stops without a result
+    // A read or write error: the stage stops without a result. The first failure is kept.
+    void failOnInputOutput(std::uint64_t line, std::string reason);
 
 private:
-    Verdict fail();
+    Verdict fail(std::uint64_t line, std::string reason);
 
     int bank_;
     std::string records_;
     std::uint32_t windowStart_;
     bool pending_ = true;
-    bool failed_ = false;
+    std::optional<Failure> failure_;
     MergeResult result_ = MergeResult::Stopped;
 };
+
+// The record that counts dataRecords S1, S2 and S3 records: S5 with a 16-bit count, S6 with a
+// 24-bit count when it does not fit, CR LF not included; nothing when S6 cannot hold it either.
+std::optional<std::string> CountRecord(std::uint64_t dataRecords);
 
 inline constexpr std::size_t kMergeBlockSize = 1 << 20;
 
 // Reads input (size bytes, for the progress) through the stages and appends what passes the last
-// one to output, each line followed by CR LF; output may be null (nothing is written). Progress
-// goes in bytes of the input. False on a read or write error, after which the pass stopped;
-// the stages tell their own failures and results.
+// one to output, each line followed by CR LF; output may be null (nothing is written). A count
+// record (S5 or S6) that passes is written as the count of the data records written before it.
+// Progress goes in bytes of the input. False on a read or write error, after which the pass
+// stopped and the first stage failed with the error; the stages tell their own failures and results.
 bool RunMergePass(std::FILE* input, std::uint64_t size, std::span<BankStage> stages, AtomicOutputFile* output,
                   MergeReport& report, std::size_t blockSize = kMergeBlockSize);
 

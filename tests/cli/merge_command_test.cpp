@@ -1,15 +1,18 @@
 #include "image/srecord_merge.h"
 #include "tests/cli/run_tool.h"
+#include "tests/image/merge_test_support.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -103,7 +106,8 @@ TEST(CliUpdate, StopsAfterARefusedBuild)
     WriteText(road.project / "RCobDef.xml", "<COBID><row PGN=\"12abc\" ID_DEV=\"1\"/></COBID>");
     const test::ToolRun run = RunTool({"update", road.project.string(), road.base.string()});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "'12abc' is not a valid integer value\n");
+    EXPECT_EQ(run.err, (road.project / "RCobDef.xml").string() +
+                           ", row 1, attribute \"PGN\": '12abc' is not a valid integer value\n");
     EXPECT_FALSE(std::filesystem::exists(road.merged));
 }
 
@@ -111,7 +115,7 @@ struct MergeRun {
     const char* name;
     const char* base;  // the base firmware's text; nullptr: the demonstration firmware
     const char* removeBank;
-    const char* err;
+    const char* err;  // "%b": the base firmware's path
     int exitCode;
     bool written;
 };
@@ -128,7 +132,9 @@ TEST_P(CliMerge, TellsOnStandardErrorAndExitsWithTheOutcome)
     const test::ToolRun run = RunTool({"merge", road.project.string(), road.base.string()});
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, c.err);
+    std::string err = c.err;
+    if (const std::size_t at = err.find("%b"); at != std::string::npos) err.replace(at, 2, road.base.string());
+    EXPECT_EQ(run.err, err);
     EXPECT_EQ(std::filesystem::exists(road.merged), c.written);
 }
 
@@ -140,7 +146,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliMerge, testing::Values(
     MergeRun{"NoRecordInBank2Window", "S224388000\r\nS9030000FC\r\n", "", "Bank 2 Not Inserted,Abort Procedure\n", 1,
              true},
     MergeRun{"BlankLineBeforeS9", "S224388000\r\nS224398000\r\n\r\nS9030000FC\r\n", "",
-             "File New Sx Not Create,Abort Procedure\n", 1, false}),
+             "%b, line 3: File New Sx Not Create,Abort Procedure: empty line\n", 1, false},
+    MergeRun{"BinaryGarbage", "\x7f" "ELF\x02\x01\x01\x03\n\n\xff\xfe\r\n", "",
+             "%b, line 2: File New Sx Not Create,Abort Procedure: empty line\n", 1, false},
+    MergeRun{"ShortS2Record", "S00600004844521B\r\nS2143880\r\nS9030000FC\r\n", "",
+             "%b, line 2: File New Sx Not Create,Abort Procedure: S2 record shorter than ten characters\n", 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliMerge, AMissingBaseFirmwareIsTheMergesOwnMessage)
@@ -151,6 +161,48 @@ TEST(CliMerge, AMissingBaseFirmwareIsTheMergesOwnMessage)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "File *.Sx Not Found,Abort Procedure\n");
 }
+
+#ifndef _WIN32
+// A FIFO would hold the merge forever and a device would fill the disk: both are refused unopened.
+TEST(CliMerge, RefusesWhatIsNotARegularFile)
+{
+    struct Case {
+        std::string name;
+        std::function<std::filesystem::path(const Road&)> odd;  // makes it, gives its path
+        bool asBankFile;
+        std::string message;
+    };
+    const auto fifoAt = [](const std::filesystem::path& at) {
+        std::filesystem::remove(at);
+        EXPECT_EQ(mkfifo(at.c_str(), 0600), 0);
+        return at;
+    };
+    const std::vector<Case> cases = {
+        {"FIFO", [&](const Road& road) { return fifoAt(road.folder / "pipe.sx"); }, false,
+         "File *.Sx Not Found,Abort Procedure: a FIFO, not a regular file"},
+        {"device", [](const Road&) { return std::filesystem::path("/dev/zero"); }, false,
+         "File *.Sx Not Found,Abort Procedure: a character device, not a regular file"},
+        {"FIFO as bank file", [&](const Road& road) { return fifoAt(road.project / "bin" / "bank2.bin"); }, true,
+         "File bank2.bin Not Found,Abort Procedure: a FIFO, not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Road road;
+        road.writeBanks();
+        const std::filesystem::path odd = c.odd(road);
+        const std::filesystem::path base = c.asBankFile ? road.base : odd;
+        test::ToolRun run;
+        {
+            test::RunawayGuard guard({odd});
+            run = RunTool({"merge", road.project.string(), base.string()});
+            EXPECT_FALSE(guard.fired()) << "the merge waited on the FIFO";
+        }
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, odd.string() + ": " + c.message + "\n");
+        EXPECT_FALSE(std::filesystem::exists(road.project / MergedFirmwareName(base)));
+    }
+}
+#endif
 
 struct FlashCase {
     const char* name;

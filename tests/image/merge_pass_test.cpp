@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace trelvant {
 namespace {
@@ -17,21 +19,26 @@ using test::WriteText;
 
 const std::string kRecords = "S224388000AA\r\nS224388020BB\r\n";  // stands for the bank's 512
 
-// Lines longer than small blocks, line ends of every kind, CRs inside lines and at the end.
+// Lines longer than small blocks, line ends of every kind, CRs inside lines and at the end, count
+// records short and long, which are written anew with the data records (S1, S2, S3) before them.
 const std::string kInput = "S0" + std::string(300, 'A') + "\r\n"  // longer than the block: copied
                            "S1 ends in a line feed only\n"
                            "S224388040" + std::string(300, 'B') + "\r\n"  // first in the window, long
-                           "S5 has\ran inner CR\r\n"
+                           "S5 has\ran inner CR\r\n"  // counts 3
+                           "S3 has\ran inner CR\r\n"
                            "S224388060CC\r\n"  // in the window, after the bank
                            + std::string(250, 'x') + "\r\r\n"  // content ends in a CR
+                           "S6" + std::string(300, '6') + "\n"  // counts 4
                            "S9030000FC\r\n"
                            "ends with the file\r";
 
 const std::string kOutput = "S0" + std::string(300, 'A') + "\r\n"
                             "S1 ends in a line feed only\r\n"
                             + kRecords +
-                            "S5 has\ran inner CR\r\n"
+                            "S5030003F9\r\n"
+                            "S3 has\ran inner CR\r\n"
                             + std::string(250, 'x') + "\r\r\n"
+                            "S5030004F8\r\n"
                             "S9030000FC\r\n"
                             "ends with the file\r\n";
 
@@ -69,17 +76,78 @@ TEST_P(BlockSize, DoesNotChangeWhatIsWrittenOrTheProgress)
 INSTANTIATE_TEST_SUITE_P(Sizes, BlockSize, testing::Values(20, 21, 22, 23, 31, 64, 77, 78, 249, 250, 251, 252, 253,
                                                            301, 302, 303, 304, kMergeBlockSize));
 
-TEST(MergePass, AReadErrorStopsIt)
+TEST(MergePass, AReadErrorStopsItAtTheLineBeingRead)
 {
     TempFolder folder;
     WriteText(folder / "in.sx", kInput);
     std::FILE* input = std::fopen((folder / "in.sx").c_str(), "wb");  // reading it fails
     ASSERT_NE(input, nullptr);
-    BankStage stages[] = {BankStage(1, kRecords)};
+    BankStage stages[] = {BankStage(1, kRecords), BankStage(2, kRecords)};
     RecordingReport report;
     EXPECT_FALSE(RunMergePass(input, kInput.size(), stages, nullptr, report));
     std::fclose(input);
+    ASSERT_TRUE(stages[0].failed());
+    EXPECT_EQ(stages[0].failure()->line, 1u);
+    EXPECT_EQ(stages[0].failure()->reason, "Bad file descriptor");
+    EXPECT_EQ(stages[0].result(), MergeResult::Stopped);
+    EXPECT_FALSE(stages[1].failed());
 }
+
+// The failing line is counted the same way whatever the block size and the length of the lines.
+class FailingLine : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(FailingLine, IsNumberedFromOneAcrossBlocks)
+{
+    struct Case {
+        std::string input;
+        std::uint64_t line;
+        std::string reason;
+    };
+    const std::string longLine = "S0" + std::string(300, 'A');
+    const std::vector<Case> cases = {
+        {"\r\nS9030000FC\r\n", 1, "empty line"},
+        {longLine + "\r\n" + longLine + "\n\r\nS9030000FC\r\n", 3, "empty line"},
+        {longLine + "\nS1 x\r\n" + longLine + "\r\nS2143880\r\n", 4, "S2 record shorter than ten characters"},
+        {"S0\r\nS2" + std::string(300, 'G') + "\r\n", 2, "address is not hexadecimal"},
+        {"S0\r\nS224388040\r\nS9030000FC\r\n\r\n", 4, "empty line"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 40));
+        TempFolder folder;
+        WriteText(folder / "in.sx", c.input);
+        std::FILE* input = std::fopen((folder / "in.sx").c_str(), "rb");
+        ASSERT_NE(input, nullptr);
+        BankStage stages[] = {BankStage(1, kRecords)};
+        RecordingReport report;
+        EXPECT_TRUE(RunMergePass(input, c.input.size(), stages, nullptr, report, GetParam()));
+        std::fclose(input);
+        ASSERT_TRUE(stages[0].failed());
+        EXPECT_EQ(stages[0].failure()->line, c.line);
+        EXPECT_EQ(stages[0].failure()->reason, c.reason);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FailingLine, testing::Values(20, 21, 33, 64, 301, 302, 303, kMergeBlockSize));
+
+struct CountCase {
+    std::uint64_t dataRecords;
+    std::optional<std::string> record;
+};
+
+class Count : public testing::TestWithParam<CountCase> {};
+
+TEST_P(Count, IsS5WhenItFitsSixteenBitsAndS6UpToTwentyFour)
+{
+    EXPECT_EQ(CountRecord(GetParam().dataRecords), GetParam().record);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, Count, testing::Values(
+    CountCase{0, "S5030000FC"},
+    CountCase{3, "S5030003F9"},
+    CountCase{0xFFFF, "S503FFFFFE"},
+    CountCase{0x10000, "S604010000FA"},
+    CountCase{0xFFFFFF, "S604FFFFFFFE"},
+    CountCase{0x1000000, std::nullopt}));
 
 }  // namespace
 }  // namespace trelvant

@@ -3,13 +3,123 @@
 #include "image/srecord_merge.h"
 #include "tests/support/temp_folder.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace trelvant::test {
+
+#ifndef _WIN32
+// Files of this process and of the tools it starts stop growing at a size: a write past it fails
+// with "File too large" instead of ending the program with a signal.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = std::min(limit.rlim_cur, bytes);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit()
+    {
+        std::signal(SIGXFSZ, oldSignal_);
+        setrlimit(RLIMIT_FSIZE, &old_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = SIG_DFL;
+};
+
+// Bounds a merge that reads a device or a FIFO after all, in this process or in a tool it starts
+// (they inherit the limits): a file stops growing at 64 MB, with an error instead of a signal;
+// processor time ends a minute after the present; after the time-out a FIFO that a reader waits
+// on gets a writer that leaves at once, so that the reader sees its end; after twice the time-out
+// the test program ends. Nothing opens the FIFOs before the time-out.
+class RunawayGuard {
+public:
+    explicit RunawayGuard(std::vector<std::filesystem::path> fifos = {},
+                          std::chrono::seconds timeout = std::chrono::seconds(20))
+        : fifos_(std::move(fifos))
+    {
+        getrlimit(RLIMIT_CPU, &oldProcessorTime_);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        rlimit processorTime = oldProcessorTime_;
+        processorTime.rlim_cur = std::min<rlim_t>(
+            processorTime.rlim_cur, static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 60));
+        setrlimit(RLIMIT_CPU, &processorTime);
+        watchdog_ = std::thread([this, timeout] { watch(timeout); });
+    }
+
+    ~RunawayGuard()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        watchdog_.join();
+        setrlimit(RLIMIT_CPU, &oldProcessorTime_);
+    }
+
+    RunawayGuard(const RunawayGuard&) = delete;
+    RunawayGuard& operator=(const RunawayGuard&) = delete;
+
+    // The time-out passed while the guarded work ran.
+    bool fired() const
+    {
+        const std::lock_guard lock(mutex_);
+        return fired_;
+    }
+
+private:
+    void watch(std::chrono::seconds timeout)
+    {
+        std::unique_lock lock(mutex_);
+        if (changed_.wait_for(lock, timeout, [this] { return done_; })) return;
+        fired_ = true;
+        for (const std::filesystem::path& fifo : fifos_) {
+            // Opens only while a reader waits, and never blocks.
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) close(fd);
+        }
+        if (changed_.wait_for(lock, timeout, [this] { return done_; })) return;
+        std::fprintf(stderr, "A merge still runs after %lld s: it reads a FIFO or a device\n",
+                     static_cast<long long>(2 * timeout.count()));
+        std::_Exit(1);
+    }
+
+    FileSizeLimit fileSize_{64u << 20};
+    std::vector<std::filesystem::path> fifos_;
+    rlimit oldProcessorTime_{};
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    bool fired_ = false;
+    std::thread watchdog_;
+};
+#endif
 
 // Records what the merge reports instead of showing it.
 class RecordingReport final : public MergeReport {

@@ -5,7 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,10 +27,28 @@ using test::CrlfLines;
 using test::MergeFolder;
 using test::ReadText;
 using test::RecordingReport;
+using test::TempFolder;
 using test::TestBank;
 using test::WriteText;
 
 const std::string kNotCreated = "File New Sx Not Create,Abort Procedure";
+
+// The expected messages, "%b" standing for the base firmware's path.
+std::vector<std::string> WithBase(std::vector<std::string> messages, const std::filesystem::path& base)
+{
+    for (std::string& message : messages)
+        if (const std::size_t at = message.find("%b"); at != std::string::npos) message.replace(at, 2, base.string());
+    return messages;
+}
+
+// Messages of runs in two folders made comparable: the folder's path becomes "<root>".
+std::vector<std::string> WithoutRoot(std::vector<std::string> messages, const std::filesystem::path& root)
+{
+    const std::string path = root.string();
+    for (std::string& message : messages)
+        for (std::size_t at; (at = message.find(path)) != std::string::npos;) message.replace(at, path.size(), "<root>");
+    return messages;
+}
 
 struct ChecksumCase {
     const char* record;  // with its checksum or a placeholder in the last two characters
@@ -69,11 +95,12 @@ TEST(BankRecords, AShortBankReadsAsErasedFlash)
     EXPECT_EQ(lines[511], "S22438BFE0" + std::string(64, 'F') + "24");
 }
 
-// A data record with correct checksum: kind '1' has a 16-bit address, '2' a 24-bit one.
+// A record with correct checksum: kinds '1' and '5' have a 16-bit address field, '2' and '6' a
+// 24-bit one (a count record is one without data).
 std::string Record(char kind, std::uint32_t address, std::size_t length = 32)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    const int addressBytes = kind == '1' ? 2 : 3;
+    const int addressBytes = kind == '1' || kind == '5' ? 2 : 3;
     std::string text = "S";
     text += kind;
     const auto byte = [&](unsigned value) {
@@ -99,7 +126,7 @@ struct MergeCase {
     std::string name;
     std::string base;                                // the base firmware's text
     std::optional<std::vector<std::string>> merged;  // its lines, "#n" for bank n's records; nothing: not written
-    std::vector<std::string> messages;
+    std::vector<std::string> messages;               // "%b": the base firmware's path
     std::vector<int> results;  // of the stages that ran, in order
     bool complete = false;
     std::function<void(MergeFolder&, MergeJob&)> change = {};  // to the folder or the job before the merge
@@ -146,13 +173,23 @@ std::vector<MergeCase> MergeCases()
         {"S9BeforeTheWindowRecords", Crlf({kS0, kS9, W1(0), W2(0)}),
          std::vector<std::string>{kS0, kS9, "#1", "#2"},
          {"Bank 1 Not Inserted,Abort Procedure", "Bank 2 Not Inserted,Abort Procedure"}, {0, 0}},
-        {"EmptyLineBeforeS9", Crlf({kS0, W1(0), W2(0), "", kS9}), std::nullopt, {kNotCreated}, {-1}},
+        {"EmptyLineBeforeS9", Crlf({kS0, W1(0), W2(0), "", kS9}), std::nullopt,
+         {"%b, line 4: " + kNotCreated + ": empty line"}, {-1}},
         {"EmptyLineAfterS9", Crlf({kS0, W1(0), W2(0), kS9, ""}), std::vector<std::string>{kS0, "#1", "#2", kS9},
-         {kNotCreated}, {1, 1}, true},
-        {"S2LineShorterThanTenCharacters", Crlf({kS0, W1(0), W2(0), "S2143880", kS9}), std::nullopt, {kNotCreated},
-         {-1}},
+         {"%b, line 5: " + kNotCreated + ": empty line"}, {1, 1}, true},
+        {"EmptyFirstLine", "\r\n" + Crlf({kS0, W1(0), W2(0), kS9}), std::nullopt,
+         {"%b, line 1: " + kNotCreated + ": empty line"}, {-1}},
+        {"S2LineShorterThanTenCharacters", Crlf({kS0, W1(0), W2(0), "S2143880", kS9}), std::nullopt,
+         {"%b, line 4: " + kNotCreated + ": S2 record shorter than ten characters"}, {-1}},
         {"AddressNotHexadecimal", Crlf({kS0, W1(0), W2(0), "S21438800G" + std::string(34, '0'), kS9}), std::nullopt,
-         {kNotCreated}, {-1}},
+         {"%b, line 4: " + kNotCreated + ": address is not hexadecimal"}, {-1}},
+        {"FailureLineCountsEveryLineEnd",
+         kS0 + "\n" + std::string(3000, 'x') + "\r\n" + W1(0) + "\n\n" + W2(0) + "\r\n" + kS9 + "\r\n", std::nullopt,
+         {"%b, line 4: " + kNotCreated + ": empty line"}, {-1}},
+        {"CountRecordsCountTheMergedFile",
+         Crlf({kS0, kS1, "S5030001FB", W1(0), W1(5), W2(0), S2(0x308000), "S604000005F6", "s5030001FB", kS9}),
+         std::vector<std::string>{kS0, kS1, "S5030001FB", "#1", "#2", S2(0x308000), "S5030402F6", "s5030001FB", kS9},
+         {}, {1, 1}, true},
         {"LineFeedsAndNoLineEndAtTheEnd", kS0 + "\n" + W1(0) + "\n" + W2(0) + "\n" + kS9,
          std::vector<std::string>{kS0, "#1", "#2", kS9}, {}, {1, 1},
          true},
@@ -161,7 +198,7 @@ std::vector<MergeCase> MergeCases()
         {"MissingBank2File", standard, std::nullopt, {"File bank2.bin Not Found,Abort Procedure"}, {1, -1}, false,
          [](MergeFolder& f, MergeJob&) { std::filesystem::remove(f.project / "bin" / "bank2.bin"); }},
         {"MissingBank2FileAfterABlankLastLine", Crlf({kS0, kS1, W1(0), W2(0), kS9, ""}), std::nullopt,
-         {kNotCreated, "File bank2.bin Not Found,Abort Procedure"}, {1, -1}, false,
+         {"%b, line 6: " + kNotCreated + ": empty line", "File bank2.bin Not Found,Abort Procedure"}, {1, -1}, false,
          [](MergeFolder& f, MergeJob&) { std::filesystem::remove(f.project / "bin" / "bank2.bin"); }},
         {"MissingBaseFirmware", standard, std::nullopt, {"File *.Sx Not Found,Abort Procedure"}, {-1}, false,
          [](MergeFolder& f, MergeJob&) { std::filesystem::remove(f.base); }},
@@ -209,11 +246,13 @@ TEST_P(Merge, WritesTellsAndLeavesWhatTheStagesDo)
     MergeFolder folder(c.base);
     MergeJob job = folder.job();
     if (c.change) c.change(folder, job);
+    const std::filesystem::path base = ResolveFileName(job.baseFirmware);
+    const bool baseThere = std::filesystem::exists(base);
     RecordingReport report;
 
     const MergeOutcome outcome = ExeModFileSxClick(job, report);
 
-    EXPECT_EQ(report.messages, c.messages);
+    EXPECT_EQ(report.messages, WithBase(c.messages, base));
     EXPECT_EQ(Ran(outcome), c.results);
     EXPECT_EQ(outcome.complete(), c.complete);
     const std::filesystem::path merged = ResolveFileName(folder.merged);
@@ -227,8 +266,9 @@ TEST_P(Merge, WritesTellsAndLeavesWhatTheStagesDo)
             EXPECT_EQ(ReadText(merged), MergeFolder::kOldMerged);
         }
     }
-    if (std::filesystem::exists(ResolveFileName(job.baseFirmware))) {
-        EXPECT_EQ(ReadText(ResolveFileName(job.baseFirmware)), c.base) << "the base firmware is only read";
+    if (baseThere) {
+        ASSERT_TRUE(std::filesystem::exists(base)) << "the base firmware is only read";
+        EXPECT_EQ(ReadText(base), c.base) << "the base firmware is only read";
     }
     // Of the run's files only the merged firmware may stay: no intermediate or temporary file.
     for (const auto& entry : std::filesystem::directory_iterator(folder.project)) {
@@ -289,7 +329,8 @@ TEST_P(OnePass, EndsAsTheChainOfStages)
     const MergeOutcome outcome = ExeModFileSxClick(passJob, passReport);
     const std::vector<int> chainResults = RunChain(chainJob, chainReport);
 
-    EXPECT_EQ(passReport.messages, chainReport.messages);
+    EXPECT_EQ(WithoutRoot(passReport.messages, byPass.root.path()),
+              WithoutRoot(chainReport.messages, byChain.root.path()));
     EXPECT_EQ(Ran(outcome), chainResults);
     EXPECT_EQ(byPass.snapshot(), byChain.snapshot());
 }
@@ -340,6 +381,265 @@ TEST(MergedFirmware, AnOutputFolderThatCannotBeWrittenRaisesTheError)
     RecordingReport report;
     EXPECT_THROW(ExeModFileSxClick(job, report), Error);
     EXPECT_EQ(ReadText(folder.merged), MergeFolder::kOldMerged);
+}
+
+
+// The base firmware is only read, wherever it lies: in the bin folder under the name of the bank
+// records' file, or in the project folder under the name of an intermediate file, in any case.
+class BaseFirmwarePlace : public testing::TestWithParam<const char*> {};
+
+TEST_P(BaseFirmwarePlace, IsNeitherRemovedNorWritten)
+{
+    const std::string text = Crlf({kS0, kS1, W1(0), W2(0), kS9});
+    MergeFolder folder(text);
+    const std::filesystem::path base = folder.project / GetParam();
+    // The stray file of that name goes: with two names differing in case the lookup takes one.
+    std::filesystem::remove(ResolveFileName(base));
+    std::filesystem::rename(folder.base, base);
+    RecordingReport report;
+
+    const MergeOutcome outcome = ExeModFileSxClick(ProjectMergeJob(folder.project, base), report);
+
+    EXPECT_EQ(report.messages, std::vector<std::string>{});
+    EXPECT_TRUE(outcome.complete());
+    ASSERT_TRUE(std::filesystem::exists(base));
+    EXPECT_EQ(ReadText(base), text);
+    EXPECT_EQ(CrlfLines(ReadText(outcome.mergedFirmware)), Expand({kS0, kS1, "#1", "#2", kS9}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, BaseFirmwarePlace,
+                         testing::Values("bin/Bin.sx", "bin/BIN.SX", "bin/bin.sx", "B1.sx", "b3.SX", "B5.sx"));
+
+TEST(BaseFirmware, IsNotReplacedThroughALinkOfTheMergedFirmware)
+{
+    const std::string text = Crlf({kS0, W1(0), W2(0), kS9});
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        MergeFolder folder(text);
+        std::filesystem::remove(folder.merged);
+        if (hard) std::filesystem::create_hard_link(folder.base, folder.merged);
+        else std::filesystem::create_symlink(folder.base, folder.merged);
+        RecordingReport report;
+
+        const MergeOutcome outcome = ExeModFileSxClick(folder.job(), report);
+
+        const std::string refusal = folder.merged.string() + ": " + kNotCreated + ": it would replace the base firmware";
+        EXPECT_EQ(report.messages, std::vector<std::string>{refusal});
+        EXPECT_EQ(Ran(outcome), std::vector<int>{-1});
+        EXPECT_FALSE(outcome.written);
+        EXPECT_EQ(ReadText(folder.base), text);
+    }
+}
+
+TEST(BaseFirmware, IsNotTheOutputOfAStage)
+{
+    const std::string text = Crlf({kS0, W1(0), W2(0), kS9});
+    MergeFolder folder(text);
+    const std::filesystem::path base = folder.project / "B1.sx";
+    std::filesystem::rename(folder.base, base);
+    RecordingReport report;
+
+    EXPECT_EQ(MergeBank(ProjectMergeJob(folder.project, base), 1, base, "b1.SX", report), MergeResult::Stopped);
+
+    const std::string refusal = base.string() + ": " + kNotCreated + ": it would replace the base firmware";
+    EXPECT_EQ(report.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(ReadText(base), text);
+}
+
+#ifndef _WIN32
+// An entry that is not a regular file, and the reason the merge gives for it.
+struct OddEntry {
+    std::string name;
+    std::function<void(const std::filesystem::path&)> make;
+    std::string reason;
+};
+
+std::vector<OddEntry> OddEntries()
+{
+    return {
+        {"Fifo", [](const std::filesystem::path& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); },
+         "a FIFO, not a regular file"},
+        {"Device", [](const std::filesystem::path& at) { std::filesystem::create_symlink("/dev/zero", at); },
+         "a character device, not a regular file"},
+        {"Folder", [](const std::filesystem::path& at) { std::filesystem::create_directory(at); },
+         "a folder, not a regular file"},
+        {"Socket",
+         [](const std::filesystem::path& at) {
+             const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+             ASSERT_GE(fd, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             ASSERT_LT(at.string().size(), sizeof(address.sun_path));
+             std::strcpy(address.sun_path, at.c_str());
+             EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+             close(fd);
+         },
+         "a socket, not a regular file"},
+        {"DanglingLink",
+         [](const std::filesystem::path& at) { std::filesystem::create_symlink(at.parent_path() / "nothing", at); },
+         "a symbolic link to nothing"},
+        {"LoopingLink",
+         [](const std::filesystem::path& at) {
+             std::filesystem::create_symlink(at.parent_path() / "loop", at);
+             std::filesystem::create_symlink(at, at.parent_path() / "loop");
+         },
+         "Too many levels of symbolic links"},
+    };
+}
+
+class OddFile : public testing::TestWithParam<std::tuple<OddEntry, bool>> {};
+
+TEST_P(OddFile, IsRefusedBeforeItIsOpened)
+{
+    const auto& [entry, asBankFile] = GetParam();
+    MergeFolder folder(Crlf({kS0, W1(0), W2(0), kS9}));
+    const std::filesystem::path odd = asBankFile ? folder.project / "bin" / "bank2.bin" : folder.base;
+    std::filesystem::remove(odd);
+    entry.make(odd);
+    RecordingReport report;
+    MergeOutcome outcome;
+    {
+        test::RunawayGuard guard({odd});
+        outcome = ExeModFileSxClick(folder.job(), report);
+        EXPECT_FALSE(guard.fired()) << "the merge waited on the FIFO";
+    }
+
+    const std::string text =
+        asBankFile ? "File bank2.bin Not Found,Abort Procedure" : "File *.Sx Not Found,Abort Procedure";
+    EXPECT_EQ(report.messages, std::vector<std::string>{odd.string() + ": " + text + ": " + entry.reason});
+    const std::vector<int> results = asBankFile ? std::vector<int>{1, -1} : std::vector<int>{-1};
+    EXPECT_EQ(Ran(outcome), results);
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(ReadText(folder.merged), MergeFolder::kOldMerged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, OddFile, testing::Combine(testing::ValuesIn(OddEntries()), testing::Bool()),
+                         [](const auto& info) {
+                             return std::get<0>(info.param).name +
+                                    (std::get<1>(info.param) ? "AsBankFile" : "AsBaseFirmware");
+                         });
+
+TEST(OddFile, ADeviceNamedDirectlyIsRefused)
+{
+    MergeFolder folder(Crlf({kS0, W1(0), W2(0), kS9}));
+    RecordingReport report;
+    MergeOutcome outcome;
+    {
+        test::RunawayGuard guard;
+        outcome = ExeModFileSxClick(ProjectMergeJob(folder.project, "/dev/zero"), report);
+    }
+    const std::string refusal = "/dev/zero: File *.Sx Not Found,Abort Procedure: a character device, not a regular file";
+    EXPECT_EQ(report.messages, std::vector<std::string>{refusal});
+    EXPECT_FALSE(outcome.written);
+    EXPECT_FALSE(std::filesystem::exists(folder.project / "New_zero"));
+}
+
+// /proc/self/mem is a regular file whose reading at its start fails.
+TEST(OddFile, AReadErrorIsPlacedWithTheSystemsReason)
+{
+    if (!std::filesystem::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem";
+    for (const bool asBankFile : {false, true}) {
+        SCOPED_TRACE(asBankFile ? "bank file" : "base firmware");
+        MergeFolder folder(Crlf({kS0, W1(0), W2(0), kS9}));
+        const std::filesystem::path unreadable = asBankFile ? folder.project / "bin" / "bank2.bin" : folder.base;
+        std::filesystem::remove(unreadable);
+        std::filesystem::create_symlink("/proc/self/mem", unreadable);
+        RecordingReport report;
+
+        const MergeOutcome outcome = ExeModFileSxClick(folder.job(), report);
+
+        const std::string message =
+            asBankFile ? unreadable.string() + ": File bank2.bin Not Found,Abort Procedure: Input/output error"
+                       : unreadable.string() + ", line 1: " + kNotCreated + ": Input/output error";
+        EXPECT_EQ(report.messages, std::vector<std::string>{message});
+        const std::vector<int> results = asBankFile ? std::vector<int>{1, -1} : std::vector<int>{-1};
+        EXPECT_EQ(Ran(outcome), results);
+        EXPECT_FALSE(outcome.written);
+    }
+}
+
+// The file size limit stands for a full disk: the write fails with the system's reason.
+TEST(MergedFirmware, AWriteErrorIsPlacedWithTheSystemsReason)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t records;  // outside the windows, before them
+        rlim_t limit;
+        bool lineKnown;  // the pass wrote more than the output's buffer and stopped at the failure
+    };
+    for (const Case& c : {Case{"on closing", 0, 40000, false}, Case{"while merging", 16000, 200000, true}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> lines = {kS0};
+        for (std::uint32_t i = 0; i < c.records; ++i) lines.push_back(S2(0x100000 + 32 * i));
+        lines.insert(lines.end(), {W1(0), W2(0), kS9});
+        MergeFolder folder(Crlf(lines));
+        RecordingReport report;
+        MergeOutcome outcome;
+        {
+            test::FileSizeLimit limit(c.limit);
+            outcome = ExeModFileSxClick(folder.job(), report);
+        }
+
+        EXPECT_FALSE(outcome.written);
+        EXPECT_EQ(ReadText(folder.merged), MergeFolder::kOldMerged);
+        ASSERT_EQ(report.messages.size(), 1u);
+        const std::string& message = report.messages[0];
+        const std::string reason =
+            ": " + kNotCreated + ": Unable to write to " + folder.merged.string() + ": File too large";
+        ASSERT_TRUE(message.ends_with(reason)) << message;
+        const std::string place = message.substr(0, message.size() - reason.size());
+        if (!c.lineKnown) {
+            EXPECT_EQ(place, folder.base.string());
+            continue;
+        }
+        const std::string prefix = folder.base.string() + ", line ";
+        ASSERT_TRUE(place.starts_with(prefix)) << message;
+        const unsigned long line = std::stoul(place.substr(prefix.size()));
+        EXPECT_GT(line, 0u);
+        EXPECT_LT(line, lines.size()) << "the pass stops at the failure";
+    }
+}
+#endif
+
+// srec_cat refuses a count record that does not count the data records before it.
+bool SrecCatReads(const std::filesystem::path& file)
+{
+    const std::string command = "srec_cat '" + file.string() + "' -o /dev/null 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(MergedFirmware, CountRecordsReadBackWithSrecCat)
+{
+    if (std::system("srec_cat -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    struct Case {
+        char kind;                // of the merged firmware's count record
+        std::uint32_t records;    // one-byte records outside the windows
+        char baseKind;            // of the base firmware's count record
+    };
+    for (const Case& c : {Case{'5', 100, '6'}, Case{'6', 70000, '6'}, Case{'5', 100, '5'}}) {
+        SCOPED_TRACE(std::string("S") + c.kind + " from S" + c.baseKind);
+        std::vector<std::string> lines = {kS0, kS1};
+        for (std::uint32_t i = 0; i < c.records; ++i) lines.push_back(S2(0x100000 + i, 1));
+        lines.insert(lines.end(), {W1(0), W1(9), W2(4)});
+        const std::uint32_t baseCount = 1 + c.records + 3;
+        const std::uint32_t mergedCount = 1 + c.records + 2 * 512;
+        lines.push_back(Record(c.baseKind, baseCount, 0));
+        lines.push_back(kS9);
+        MergeFolder folder(Crlf(lines));
+        const std::filesystem::path wrong = folder.root / "wrong count.sx";
+        lines[lines.size() - 2] = Record(c.baseKind, baseCount + 1, 0);
+        WriteText(wrong, Crlf(lines));
+        ASSERT_TRUE(SrecCatReads(folder.base)) << "the base firmware counts its records";
+        ASSERT_FALSE(SrecCatReads(wrong)) << "srec_cat checks the count";
+        RecordingReport report;
+
+        ASSERT_TRUE(ExeModFileSxClick(folder.job(), report).complete());
+
+        EXPECT_TRUE(SrecCatReads(folder.merged));
+        const std::vector<std::string> merged = CrlfLines(ReadText(folder.merged));
+        ASSERT_GE(merged.size(), 2u);
+        EXPECT_EQ(merged[merged.size() - 2], Record(c.kind, mergedCount, 0));
+    }
 }
 
 }  // namespace
