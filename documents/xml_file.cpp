@@ -19,7 +19,12 @@ std::string SerializeXml(const pugi::xml_document& document)
 {
     std::ostringstream out;
     document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return std::move(out).str();
+    // A carriage return in an element's text would be read back as a line feed; attributes already
+    // carry it as a reference, and the writers put no line break of their own between elements.
+    std::string bytes = std::move(out).str();
+    for (std::size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at + 5))
+        bytes.replace(at, 1, "&#13;");
+    return bytes;
 }
 
 void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document)

@@ -156,6 +156,8 @@ TEST(PargenWriting, NoSelectionEmptyAndOddTextsSurviveAReadBack)
     odd.TimeOut_Ser = " 7 ";
     odd.Pri_Des = "a<b&c>\"d\"";
     odd.SA = "$FF";
+    odd.PGN1 = "\r";  // read from "&#13;"; a raw CR would come back as a line feed
+    odd.PGN2 = "1\r\n2";
 
     TempFolder dir;
     WritePargen(dir / "pargen.xml", odd);
