@@ -1,9 +1,9 @@
 #include "cli/build_command.h"
 
-#include "documents/error.h"
 #include "image/bank_files.h"
 #include "image/image_builder.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <CLI/CLI.hpp>

@@ -1,7 +1,7 @@
 #include "cli/merge_command.h"
 
-#include "documents/error.h"
 #include "image/srecord_merge.h"
+#include "platform/error.h"
 
 #include <CLI/CLI.hpp>
 

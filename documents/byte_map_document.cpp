@@ -1,11 +1,11 @@
 #include "documents/byte_map_document.h"
 
-#include "documents/error.h"
 #include "documents/frame_list_document.h"
 #include "documents/integer_conversion.h"
 #include "documents/row_document.h"
 #include "documents/xml_file.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 #include "documents/frame_list_document.h"
 
-#include "documents/error.h"
 #include "documents/row_document.h"
 #include "documents/xml_file.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 
 #include <array>
 #include <pugixml.hpp>

@@ -1,6 +1,6 @@
 #include "documents/integer_conversion.h"
 
-#include "documents/error.h"
+#include "platform/error.h"
 
 #include <string>
 

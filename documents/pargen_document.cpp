@@ -1,9 +1,9 @@
 #include "documents/pargen_document.h"
 
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
 #include "documents/xml_file.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "documents/xml_file.h"
 
-#include "documents/error.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 
 #include <sstream>
 

@@ -1,7 +1,7 @@
 #include "image/bank_files.h"
 
-#include "documents/error.h"
 #include "platform/atomic_output_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <cerrno>

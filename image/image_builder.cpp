@@ -1,9 +1,9 @@
 #include "image/image_builder.h"
 
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
 #include "documents/row_document.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <array>

@@ -1,9 +1,9 @@
 #include "image/srecord_merge.h"
 
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
-#include "platform/atomic_output_file.h"
 #include "image/srecord_pass.h"
+#include "platform/atomic_output_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "platform/atomic_file.h"
 
-#include "documents/error.h"
 #include "platform/atomic_output_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "platform/atomic_output_file.h"
 
-#include "documents/error.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "platform/ini_profile.h"
 
-#include "documents/error.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "shell/about_box.h"
 
+#include "platform/common_look.h"
 #include "platform/platform.h"
-#include "shell/common_look.h"
 #include "shell/link_label.h"
 
 #include <QLabel>

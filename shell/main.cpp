@@ -1,8 +1,8 @@
+#include "platform/common_look.h"
 #include "platform/desktop.h"
 #include "platform/folder_browser.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
-#include "shell/common_look.h"
 #include "shell/main_window.h"
 
 #include <QApplication>

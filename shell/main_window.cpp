@@ -1,14 +1,14 @@
 #include "shell/main_window.h"
 
 #include "image/bank_files.h"
-#include "image/firmware_dialog.h"
 #include "image/image_builder.h"
+#include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
 #include "platform/ini_profile.h"
 #include "platform/platform.h"
 #include "shell/about_box.h"
-#include "shell/common_look.h"
+#include "shell/firmware_dialog.h"
 #include "shell/link_label.h"
 #include "shell/new_project_dialog.h"
 

@@ -1,8 +1,8 @@
 #include "shell/new_project_dialog.h"
 
+#include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/message_boxes.h"
-#include "shell/common_look.h"
 #include "shell/project_state.h"
 
 #include <QCloseEvent>

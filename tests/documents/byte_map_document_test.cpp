@@ -1,6 +1,6 @@
 #include "documents/byte_map_document.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
-#include "documents/error.h"
 #include "tests/documents/document_test_support.h"
 
 #include <cerrno>

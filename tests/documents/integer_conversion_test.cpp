@@ -1,5 +1,5 @@
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
+#include "platform/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "documents/error.h"
 #include "documents/pargen_document.h"
+#include "platform/error.h"
 #include "tests/documents/document_test_support.h"
 
 #include <gtest/gtest.h>

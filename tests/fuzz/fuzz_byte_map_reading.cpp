@@ -5,9 +5,9 @@
 // Input: the frame list document, the separator line, the byte map document. A missing part
 // leaves its document absent.
 #include "documents/byte_map_document.h"
-#include "documents/error.h"
 #include "documents/frame_list_document.h"
 #include "documents/integer_conversion.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <algorithm>

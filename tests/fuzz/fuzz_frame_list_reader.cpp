@@ -1,9 +1,9 @@
 // The frame list documents as the frame list editors load them, in both directions, and the row
 // reader under them: a load keeps the shape of its rows, and what the editor writes back loads
 // as the rows it wrote.
-#include "documents/error.h"
 #include "documents/frame_list_document.h"
 #include "documents/row_document.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <optional>

@@ -5,11 +5,11 @@
 // and TInfoCob.xml, in this order, cut by the separator line. Flag bit n (0 to 4) puts document n
 // in the folder (empty when its part is missing); bit 5 spells every name in upper case; bit 6
 // leaves the bin folder out.
-#include "documents/error.h"
 #include "image/bank_files.h"
 #include "image/configuration_image.h"
 #include "image/image_builder.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The integer conversion: the three entry points agree, accepted texts follow the rule, and every
 // 32-bit value written as the system writes numbers converts back to itself.
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <charconv>

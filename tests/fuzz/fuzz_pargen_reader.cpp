@@ -1,9 +1,9 @@
 // The communication parameters document read as the dialog, the image builder and the transmit
 // byte map editor read it: the readers agree with each other, and what the dialog writes back
 // reads as what it showed.
-#include "documents/error.h"
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <optional>

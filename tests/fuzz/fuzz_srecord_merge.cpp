@@ -4,8 +4,8 @@
 //
 // Input: the base firmware, the separator line, the bytes of bank1.bin, the separator line, the
 // bytes of bank2.bin. A missing part leaves its bank file absent.
-#include "documents/error.h"
 #include "image/srecord_merge.h"
+#include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <array>

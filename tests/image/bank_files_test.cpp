@@ -1,6 +1,6 @@
-#include "documents/error.h"
-#include "platform/file_names.h"
 #include "image/bank_files.h"
+#include "platform/error.h"
+#include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 
 #include <cerrno>

@@ -1,9 +1,9 @@
-#include "documents/error.h"
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
 #include "documents/pargen_document.h"
 #include "documents/xml_file.h"
 #include "image/image_builder.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,5 +1,5 @@
-#include "documents/error.h"
 #include "image/srecord_merge.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 #include "tests/image/merge_test_support.h"
 

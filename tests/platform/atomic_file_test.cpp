@@ -1,5 +1,5 @@
-#include "documents/error.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "documents/error.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
 #include "platform/ini_profile.h"
 #include "tests/support/temp_folder.h"

@@ -1,5 +1,5 @@
-#include "documents/error.h"
 #include "documents/pargen_document.h"
+#include "platform/error.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
 #include "shell/about_box.h"

@@ -1,6 +1,6 @@
 // Grabs the shell's windows to PNG files in the folder given as the first argument.
-#include "image/firmware_dialog.h"
 #include "shell/about_box.h"
+#include "shell/firmware_dialog.h"
 #include "shell/main_window.h"
 #include "shell/new_project_dialog.h"
 #include "tests/support/recording_platform.h"

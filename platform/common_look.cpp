@@ -1,4 +1,4 @@
-#include "shell/common_look.h"
+#include "platform/common_look.h"
 
 #include <QGuiApplication>
 #include <QPalette>

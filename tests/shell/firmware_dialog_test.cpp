@@ -1,8 +1,8 @@
 #include "image/bank_files.h"
 #include "image/configuration_image.h"
-#include "image/firmware_dialog.h"
 #include "image/srecord_merge.h"
 #include "platform/platform.h"
+#include "shell/firmware_dialog.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 

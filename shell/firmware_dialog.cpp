@@ -1,10 +1,10 @@
-#include "image/firmware_dialog.h"
+#include "shell/firmware_dialog.h"
 
 #include "image/srecord_merge.h"
+#include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
 #include "platform/platform.h"
-#include "shell/common_look.h"
 
 #include <QComboBox>
 #include <QDir>
