@@ -39,7 +39,10 @@ void ApplyCommonLook(QWidget* window)
         "QPushButton[flat=\"true\"]:pressed { background: rgb(244, 214, 120); }"
         "QPushButton[flat=\"true\"]:focus { border-color: rgb(170, 166, 150); }"
         "QPushButton[flat=\"true\"]:focus:hover { border-color: rgb(214, 186, 98); }"
-        "QLineEdit { border: 1px solid rgb(170, 166, 150); background: white; padding: 1px 2px; }"));
+        // A disabled button must look disabled: its caption greys with its picture.
+        "QPushButton[flat=\"true\"]:disabled { color: rgb(%1, %1, %1); }"
+        "QLineEdit { border: 1px solid rgb(170, 166, 150); background: white; padding: 1px 2px; }")
+                            .arg(kSecondaryGray));
 }
 
 void MakeFixedToolWindow(QWidget* window, int width, int height)

@@ -63,6 +63,7 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
     close->setIcon(QIcon());
     close->setGeometry(kWidth - 27, 4, 21, 19);
     close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
+    close->setToolTip(QStringLiteral("Close"));
 
     connect(LbButton2_, &QPushButton::clicked, this,
             [this] { RunHandler(platform_.boxes, this, [this] { LbButton2Click(); }); });

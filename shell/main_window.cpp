@@ -25,6 +25,11 @@ namespace {
 constexpr int kClientWidth = 566;
 constexpr int kClientHeight = 261;
 
+QString SecondaryTextStyle()
+{
+    return QStringLiteral("color: rgb(%1, %1, %1); font-weight: bold;").arg(kSecondaryGray);
+}
+
 // An existing folder of that name in any case, or the name as given.
 QString folderBeside(const QString& programFolder, const QString& name)
 {
@@ -104,7 +109,7 @@ void TFTrelvanteFirmWare::buildLayout()
     for (const Row& row : rows) {
         auto* label = new QLabel(QString::fromLatin1(row.step), this);
         label->setObjectName(QStringLiteral("LStep%1").arg(index++));
-        label->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128); font-weight: bold;"));
+        label->setStyleSheet(SecondaryTextStyle());
         label->setGeometry(labelX, y, 70, 26);
 
         QPushButton* left = MakeFlatButton(this, row.leftName, QString::fromLatin1(row.leftCaption), row.leftPicture);
@@ -126,10 +131,11 @@ void TFTrelvanteFirmWare::buildLayout()
     close->setIcon(QIcon());
     close->setGeometry(kClientWidth - 27, 4, 21, 19);
     close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
+    close->setToolTip(QStringLiteral("Close"));
 
     auto* web = new LinkLabel(kProductPageText, this);
     web->setObjectName(QStringLiteral("Label6"));
-    web->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128); font-weight: bold;"));
+    web->setStyleSheet(SecondaryTextStyle());
     web->adjustSize();
     web->move(kClientWidth - 10 - web->width(), kClientHeight - 8 - web->height());
 

@@ -130,6 +130,27 @@ private slots:
         QCOMPARE(s.child<QProgressBar>("Avanzamento")->value(), s.child<QProgressBar>("Avanzamento")->minimum());
     }
 
+    // Disabled, the button's caption greys with its picture, and stays readable.
+    void theDisabledButtonLooksDisabled()
+    {
+        Setup s;
+        s.show();
+        QPushButton* button = s.child("LbButton2");
+        QVERIFY(!button->isEnabled());
+        const QColor background(248, 247, 237);
+        const int captionX = 26;  // right of the picture
+        const double disabled = test::TextContrast(button, background, captionX);
+        s.hide();
+        s.withBaseFirmware();
+        s.show();
+        QVERIFY(button->isEnabled());
+        const double enabled = test::TextContrast(button, background, captionX);
+        QVERIFY2(enabled > 10, qPrintable(QString::number(enabled)));
+        QVERIFY2(disabled < enabled - 4, qPrintable(QString("%1 against %2").arg(disabled).arg(enabled)));
+        QVERIFY2(disabled >= 4.5, qPrintable(QString::number(disabled)));
+        QVERIFY(!s.child("LbButton1")->toolTip().isEmpty());
+    }
+
     void eachShowingStartsOnCom1()
     {
         Setup s;

@@ -2,9 +2,15 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
+#include <QPoint>
+#include <QRegion>
 #include <QShowEvent>
 #include <QStringList>
 #include <QTimer>
+
+#include <algorithm>
+#include <cmath>
 
 namespace trelvant::test {
 
@@ -35,6 +41,32 @@ bool MinimiseAndRestore(QWidget* window)
     QCoreApplication::processEvents();
     window->removeEventFilter(&shows);
     return shows.count > 0;
+}
+
+namespace {
+
+double relativeLuminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        value /= 255.0;
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) + 0.0722 * channel(colour.blue());
+}
+
+}  // namespace
+
+double TextContrast(QWidget* widget, const QColor& background, int fromX)
+{
+    // A widget without a background of its own grabs with transparent pixels: lay it on the colour.
+    QImage image(widget->size() * widget->devicePixelRatio(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(widget->devicePixelRatio());
+    image.fill(background);
+    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    double darkest = relativeLuminance(background);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = fromX; x < image.width(); ++x) darkest = std::min(darkest, relativeLuminance(image.pixelColor(x, y)));
+    return (relativeLuminance(background) + 0.05) / (darkest + 0.05);
 }
 
 ModalScript::ModalScript(std::function<void(QDialog*)> action) : action_(std::move(action)), timer_(new QTimer)

@@ -5,6 +5,7 @@
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -103,5 +104,10 @@ private:
 // Minimises window and restores it, as the user does from the task bar. True when the show
 // event that the window system sends on the restore reached the window.
 bool MinimiseAndRestore(QWidget* window);
+
+// The contrast ratio (1 to 21, as accessibility guidelines count it) between the darkest pixel of
+// the widget as painted, from column fromX on, and the colour behind it: the text's own colour
+// at the core of its strokes, where anti-aliasing does not lighten it.
+double TextContrast(QWidget* widget, const QColor& background, int fromX = 0);
 
 }  // namespace trelvant::test
