@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "editors/communication_dialog.h"
 #include "image/bank_files.h"
 #include "image/image_builder.h"
 #include "platform/common_look.h"
@@ -51,6 +52,11 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
     fsaveproj_ = new TFsaveproj(project_, platform_.boxes, this);
     fabout_ = new TFAbout(platform_, this);
     fmodifyFileSx_ = new TFModifyFileSx(programFolder_, masterFolder_, platform_, this);
+    fpargen_ = new TFpargen(platform_.boxes, this);
+    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Prm_Gen")), [this] {
+        fpargen_->setDocumentPath(project_.pargenPath);
+        fpargen_->exec();
+    });
 }
 
 void TFTrelvanteFirmWare::FormCreate()

@@ -20,6 +20,7 @@ namespace trelvant {
 struct Platform;
 class TFAbout;
 class TFModifyFileSx;
+class TFpargen;
 class TFsaveproj;
 
 // The spreadsheet file-open dialog's settings, kept by the main window for the import.
@@ -52,6 +53,7 @@ public:
     TFsaveproj* Fsaveproj() const { return fsaveproj_; }
     TFAbout* FAbout() const { return fabout_; }
     TFModifyFileSx* FModifyFileSx() const { return fmodifyFileSx_; }
+    TFpargen* Fpargen() const { return fpargen_; }
 
     // What an editor button opens once the project guard lets it through; the opener stores the
     // editor mode into its editor and shows it modally.
@@ -91,6 +93,7 @@ private:
     TFsaveproj* fsaveproj_ = nullptr;
     TFAbout* fabout_ = nullptr;
     TFModifyFileSx* fmodifyFileSx_ = nullptr;
+    TFpargen* fpargen_ = nullptr;
 };
 
 }  // namespace trelvant

@@ -1,4 +1,5 @@
 // Grabs the shell's windows to PNG files in the folder given as the first argument.
+#include "editors/communication_dialog.h"
 #include "shell/about_box.h"
 #include "shell/firmware_dialog.h"
 #include "shell/main_window.h"
@@ -7,6 +8,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -44,5 +46,14 @@ int main(int argc, char* argv[])
     window.FModifyFileSx()->findChild<QComboBox*>("cbport")->setCurrentIndex(2);
     trelvant::test::MinimiseAndRestore(window.FModifyFileSx());
     window.FModifyFileSx()->grab().save(out + "/firmware_restored.png");
+
+    // The communication dialog with remote requests on and a few values typed.
+    trelvant::TFpargen* communication = window.Fpargen();
+    communication->setDocumentPath(trelvant::FromPath(program / "pargen.xml"));
+    communication->show();
+    communication->findChild<QCheckBox*>("CB_EnRemReq")->setChecked(true);
+    communication->findChild<QLineEdit*>("E_Pri_Des")->setText("10");
+    communication->findChild<QLineEdit*>("E_PGN1")->setText("11");
+    communication->grab().save(out + "/communication.png");
     return 0;
 }

@@ -1,0 +1,229 @@
+#include "editors/communication_dialog.h"
+
+#include "documents/communication_checks.h"
+#include "platform/common_look.h"
+#include "platform/error_boundary.h"
+#include "platform/message_boxes.h"
+#include "platform/platform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+
+namespace trelvant {
+namespace {
+
+constexpr int kWidth = 233;
+constexpr int kHeight = 622;
+constexpr int kRowHeight = 21;
+
+QLabel* label(QWidget* parent, const QString& caption, int x, int y, int width)
+{
+    auto* text = new QLabel(caption, parent);
+    text->setGeometry(x, y, width, kRowHeight);
+    return text;
+}
+
+QComboBox* list(QWidget* parent, const char* name, const QStringList& items, bool editable, int y)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(editable);
+    // Only the position of the selected item is stored: a typed text never becomes an item.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(items);
+    box->setGeometry(90, y, 115, kRowHeight);
+    return box;
+}
+
+template <typename Button>
+Button* choice(QWidget* parent, const char* name, const QString& caption, int x, int y, int width)
+{
+    auto* button = new Button(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, y, width, 20);
+    return button;
+}
+
+QGroupBox* box(QWidget* parent, const char* name, const QString& title, int x, int y, int width, int height)
+{
+    auto* group = new QGroupBox(title, parent);
+    group->setObjectName(QString::fromLatin1(name));
+    group->setGeometry(x, y, width, height);
+    return group;
+}
+
+}  // namespace
+
+TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxes_(boxes)
+{
+    setObjectName(QStringLiteral("TFpargen"));
+    setWindowTitle(QStringLiteral("SET COMMUNICATION"));
+    ApplyCommonLook(this);
+    MakeFixedToolWindow(this, kWidth, kHeight);
+
+    QGroupBox* can = box(this, "GB_J1939", QStringLiteral(" J1939 "), 6, 6, 221, 396);
+    QLabel* canRate = label(can, QStringLiteral("Baud rate"), 10, 22, 75);
+    CB_BR_CAN_ = list(can, "CB_BR_CAN", {"10", "20", "50", "100", "125", "250", "500", "800", "1000"}, true, 22);
+    canRate->setBuddy(CB_BR_CAN_);
+    RB_CAN_A_ = choice<QRadioButton>(can, "RB_CAN_A", QStringLiteral("CAN Bus 2.0A (CobID 11Bit)"), 10, 50, 205);
+    RB_CAN_B_ = choice<QRadioButton>(can, "RB_CAN_B", QStringLiteral("CAN Bus 2.0B (CobID 29Bit)"), 10, 70, 205);
+
+    QGroupBox* timeOut = box(can, "GB_TimeOut", QString(), 6, 96, 209, 64);
+    E_TO_Data_ = edit(timeOut, "E_TO_Data", QStringLiteral("TimeOut Data"), 8, 100);
+    E_TO_Data_->setFixedWidth(50);
+    label(timeOut, QStringLiteral("(Sec.)"), 158, 8, 45);
+    E_TO_MR_ = edit(timeOut, "E_TO_MR", QStringLiteral("Modbus Register"), 35, 100);
+    E_TO_MR_->setFixedWidth(50);
+
+    QGroupBox* own = box(can, "GB_Own", QString(), 6, 164, 209, 50);
+    CB_PtoP_ = choice<QCheckBox>(own, "CB_PtoP", QStringLiteral("Peer to Peer"), 8, 5, 195);
+    CB_En_W_J1939_ = choice<QCheckBox>(own, "CB_En_W_J1939", QStringLiteral("Enable write J1939 on request"), 8, 25, 199);
+
+    QGroupBox* request = box(can, "GB_Request", QString(), 6, 218, 209, 170);
+    CB_EnRemReq_ = choice<QCheckBox>(request, "CB_EnRemReq", QStringLiteral("Enable Remote Request"), 8, 6, 195);
+    E_Pri_Des_ = edit(request, "E_Pri_Des", QStringLiteral("Priority and Destiantion "), 34, 140);
+    E_PGN1_ = edit(request, "E_PGN1", QStringLiteral("PGN Part 1"), 68, 140);
+    E_PGN2_ = edit(request, "E_PGN2", QStringLiteral("PGN Part 2"), 102, 140);
+    E_SA_ = edit(request, "E_SA", QStringLiteral("Source Address"), 136, 140);
+
+    QGroupBox* serial = box(this, "GB_Serial", QStringLiteral("Serial"), 6, 408, 221, 160);
+    QGroupBox* line = box(serial, "GB_Interface", QString(), 6, 20, 209, 32);
+    RB_RS232_ = choice<QRadioButton>(line, "RB_RS232", QStringLiteral("RS232"), 10, 6, 90);
+    RB_RS485_ = choice<QRadioButton>(line, "RB_RS485", QStringLiteral("RS485"), 110, 6, 90);
+    QLabel* serialRate = label(serial, QStringLiteral("Baud rate"), 10, 62, 75);
+    CB_BR_RTU_ = list(serial, "CB_BR_RTU", {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, false, 62);
+    serialRate->setBuddy(CB_BR_RTU_);
+    QLabel* parity = label(serial, QStringLiteral("Parity"), 10, 92, 75);
+    CB_PAR_RTU_ = list(serial, "CB_PAR_RTU", {"NONE", "ODD", "EVEN"}, false, 92);
+    parity->setBuddy(CB_PAR_RTU_);
+    QLabel* device = label(serial, QStringLiteral("Dev ID"), 10, 122, 75);
+    E_ID_RTU_ = new QLineEdit(serial);
+    E_ID_RTU_->setObjectName(QStringLiteral("E_ID_RTU"));
+    E_ID_RTU_->setGeometry(90, 122, 60, kRowHeight);
+    device->setBuddy(E_ID_RTU_);
+    // The serial time-out is never shown: it goes back to the document as it came.
+    QLabel* serialTimeOut = label(serial, QStringLiteral("Timeout  (ms)"), 10, 152, 75);
+    E_TIME_RTU_ = new QLineEdit(serial);
+    E_TIME_RTU_->setObjectName(QStringLiteral("E_TIME_RTU"));
+    E_TIME_RTU_->setGeometry(90, 152, 60, kRowHeight);
+    serialTimeOut->setBuddy(E_TIME_RTU_);
+    serialTimeOut->hide();
+    E_TIME_RTU_->hide();
+
+    bitbtn1_ = new QPushButton(QStringLiteral("OK"), this);
+    bitbtn1_->setObjectName(QStringLiteral("bitbtn1"));
+    bitbtn1_->setGeometry(38, 584, 75, 25);
+    bitbtn1_->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("bitbtn2"));
+    cancel->setGeometry(120, 584, 75, 25);
+
+    setValues(PargenValues{});
+    connect(bitbtn1_, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { BitBtn1Click(); }); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QLineEdit* TFpargen::edit(QWidget* parent, const char* name, const QString& caption, int y, int labelWidth)
+{
+    QLabel* text = label(parent, caption, 8, y, labelWidth - 8);
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(labelWidth + 2, y, parent->width() - labelWidth - 10, kRowHeight);
+    text->setBuddy(box);
+    return box;
+}
+
+void TFpargen::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // A restore from the task bar is not a new showing: what the user typed stays.
+    if (event->spontaneous()) return;
+    CentreOnScreen(this);
+    RunHandler(boxes_, this, [this] { FormShow(); });
+}
+
+void TFpargen::FormShow()
+{
+    RB_CAN_B_->setChecked(true);
+    RB_CAN_A_->setEnabled(false);
+    RB_CAN_B_->setEnabled(false);
+
+    // Without a document, or with one that cannot be loaded, the controls keep their values.
+    PargenValues read = values();
+    const PargenReadResult result = ReadPargenInto(ToPath(documentPath_), read);
+    if (result.load == PargenLoad::Unreadable) return;
+    if (result.load == PargenLoad::Read) setValues(read);
+
+    // Whatever the document says, the dialog offers 29-bit identifiers only.
+    RB_CAN_B_->setChecked(true);
+    RB_CAN_A_->setEnabled(false);
+    RB_CAN_B_->setEnabled(result.canTypeRead);
+    bitbtn1_->setFocus();
+}
+
+bool TFpargen::Controllo_Dati()
+{
+    if (const std::optional<std::string> failure = CommunicationCheckFailure(values())) {
+        boxes_.error(this, QString::fromStdString(*failure));
+        return false;
+    }
+    return true;
+}
+
+void TFpargen::BitBtn1Click()
+{
+    if (!Controllo_Dati()) return;
+    WritePargen(ToPath(documentPath_), values());
+    accept();
+}
+
+PargenValues TFpargen::values() const
+{
+    PargenValues v;
+    v.BaudRateCAN = CB_BR_CAN_->currentIndex();
+    v.CANType29Bit = RB_CAN_B_->isChecked();
+    v.Baud_Ser = CB_BR_RTU_->currentIndex();
+    v.Par_Ser = CB_PAR_RTU_->currentIndex();
+    v.IDDev_Ser = E_ID_RTU_->text().toStdString();
+    v.TimeOut_Ser = E_TIME_RTU_->text().toStdString();
+    v.TimeOut_Data = E_TO_Data_->text().toStdString();
+    v.TO_ModReg = E_TO_MR_->text().toStdString();
+    v.Peer_to_Peer = CB_PtoP_->isChecked();
+    v.SerialRS485 = RB_RS485_->isChecked();
+    v.Write_J1939 = CB_En_W_J1939_->isChecked();
+    v.En_Rem_Req = CB_EnRemReq_->isChecked();
+    v.Pri_Des = E_Pri_Des_->text().toStdString();
+    v.PGN1 = E_PGN1_->text().toStdString();
+    v.PGN2 = E_PGN2_->text().toStdString();
+    v.SA = E_SA_->text().toStdString();
+    return v;
+}
+
+void TFpargen::setValues(const PargenValues& v)
+{
+    const auto text = [](const std::string& value) { return QString::fromStdString(value); };
+    CB_BR_CAN_->setCurrentIndex(v.BaudRateCAN);
+    (v.CANType29Bit ? RB_CAN_B_ : RB_CAN_A_)->setChecked(true);
+    CB_BR_RTU_->setCurrentIndex(v.Baud_Ser);
+    CB_PAR_RTU_->setCurrentIndex(v.Par_Ser);
+    E_ID_RTU_->setText(text(v.IDDev_Ser));
+    E_TIME_RTU_->setText(text(v.TimeOut_Ser));
+    E_TO_Data_->setText(text(v.TimeOut_Data));
+    E_TO_MR_->setText(text(v.TO_ModReg));
+    CB_PtoP_->setChecked(v.Peer_to_Peer);
+    (v.SerialRS485 ? RB_RS485_ : RB_RS232_)->setChecked(true);
+    CB_En_W_J1939_->setChecked(v.Write_J1939);
+    CB_EnRemReq_->setChecked(v.En_Rem_Req);
+    E_Pri_Des_->setText(text(v.Pri_Des));
+    E_PGN1_->setText(text(v.PGN1));
+    E_PGN2_->setText(text(v.PGN2));
+    E_SA_->setText(text(v.SA));
+}
+
+}  // namespace trelvant

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "documents/pargen_document.h"
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace trelvant {
+
+class MessageBoxes;
+
+// "SET COMMUNICATION": the project's CAN and serial parameters. Reads pargen.xml at each showing,
+// checks the values on OK and writes the whole document only when every check passes.
+class TFpargen : public QDialog {
+    Q_OBJECT
+public:
+    TFpargen(MessageBoxes& boxes, QWidget* parent = nullptr);
+
+    // The document of the current project; the main window sets it before each showing.
+    void setDocumentPath(const QString& path) { documentPath_ = path; }
+    const QString& documentPath() const { return documentPath_; }
+
+    void FormShow();
+    void BitBtn1Click();    // OK
+    bool Controllo_Dati();  // true when every check passes; otherwise one error message box was shown
+
+    // The controls as the document holds them, and back.
+    PargenValues values() const;
+    void setValues(const PargenValues& values);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLineEdit* edit(QWidget* parent, const char* name, const QString& caption, int y, int labelWidth);
+
+    MessageBoxes& boxes_;
+    QString documentPath_;
+
+    QComboBox* CB_BR_CAN_;
+    QRadioButton* RB_CAN_A_;
+    QRadioButton* RB_CAN_B_;
+    QLineEdit* E_TO_Data_;
+    QLineEdit* E_TO_MR_;
+    QCheckBox* CB_PtoP_;
+    QCheckBox* CB_En_W_J1939_;
+    QCheckBox* CB_EnRemReq_;
+    QLineEdit* E_Pri_Des_;
+    QLineEdit* E_PGN1_;
+    QLineEdit* E_PGN2_;
+    QLineEdit* E_SA_;
+    QRadioButton* RB_RS232_;
+    QRadioButton* RB_RS485_;
+    QComboBox* CB_BR_RTU_;
+    QComboBox* CB_PAR_RTU_;
+    QLineEdit* E_ID_RTU_;
+    QLineEdit* E_TIME_RTU_;
+    QPushButton* bitbtn1_;
+};
+
+}  // namespace trelvant
