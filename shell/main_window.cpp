@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "editors/communication_dialog.h"
+#include "editors/frame_list_editor.h"
 #include "image/bank_files.h"
 #include "image/image_builder.h"
 #include "platform/common_look.h"
@@ -56,6 +57,16 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
     setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Prm_Gen")), [this] {
         fpargen_->setDocumentPath(project_.pargenPath);
         fpargen_->exec();
+    });
+    fpdoMB_ = new TFpdoMB(project_, platform_.boxes, this);
+    ftpdo2MB_ = new TFTpdo2MB(project_, platform_.boxes, this);
+    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_RCOB")), [this] {
+        fpdoMB_->setEditorMode(Direction::Receive);
+        fpdoMB_->exec();
+    });
+    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_TCOB")), [this] {
+        ftpdo2MB_->setEditorMode(Direction::Transmit);
+        ftpdo2MB_->exec();
     });
 }
 

@@ -21,6 +21,8 @@ struct Platform;
 class TFAbout;
 class TFModifyFileSx;
 class TFpargen;
+class TFpdoMB;
+class TFTpdo2MB;
 class TFsaveproj;
 
 // The spreadsheet file-open dialog's settings, kept by the main window for the import.
@@ -54,6 +56,8 @@ public:
     TFAbout* FAbout() const { return fabout_; }
     TFModifyFileSx* FModifyFileSx() const { return fmodifyFileSx_; }
     TFpargen* Fpargen() const { return fpargen_; }
+    TFpdoMB* FpdoMB() const { return fpdoMB_; }
+    TFTpdo2MB* FTpdo2MB() const { return ftpdo2MB_; }
 
     // What an editor button opens once the project guard lets it through; the opener stores the
     // editor mode into its editor and shows it modally.
@@ -94,6 +98,8 @@ private:
     TFAbout* fabout_ = nullptr;
     TFModifyFileSx* fmodifyFileSx_ = nullptr;
     TFpargen* fpargen_ = nullptr;
+    TFpdoMB* fpdoMB_ = nullptr;
+    TFTpdo2MB* ftpdo2MB_ = nullptr;
 };
 
 }  // namespace trelvant

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "documents/direction.h"
+#include "documents/frame_list_document.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <vector>
+
+class QPushButton;
+class QTableWidget;
+
+namespace trelvant {
+
+class MessageBoxes;
+struct ProjectState;
+
+// The frame list editor: a grid of 250 frames loaded from the frame list document at every
+// showing, checked row by row on OK and then written whole. The editor mode (receive or
+// transmit) picks the caption, the columns, the checks and the document.
+class FrameListEditor : public QDialog {
+    Q_OBJECT
+public:
+    inline static const QString kReceiveCaption = QStringLiteral("Receive J1939 Frame");
+    inline static const QString kTransmitCaption = QStringLiteral("Transmit J1939 Frame");
+    static constexpr int kDataRows = static_cast<int>(kMaxFrames);
+    static constexpr int kDeleteColumn = 3;  // the receive editor's check box column
+
+    // The main window stores the editor mode just before each showing.
+    void setEditorMode(Direction mode) { editorMode_ = mode; }
+    Direction editorMode() const { return editorMode_; }
+
+    QTableWidget* sgA() const { return sgA_; }
+    // The texts of the data rows 1 to 250, columns 1 and up; empty cells give empty texts.
+    std::vector<FrameRow> gridRows() const;
+
+    void FormShow();
+    // Row checks, then the document written; false when a check failed and nothing was written.
+    bool BitBtn1Click();
+
+protected:
+    FrameListEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
+                    QWidget* parent);
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void configureFor(Direction mode);
+    QSize clientSize() const;
+
+    const ProjectState& project_;
+    MessageBoxes& boxes_;
+    Direction editorMode_;
+    Direction columnsFor_;
+    QString documentPath_;
+
+    QTableWidget* sgA_;
+    QPushButton* bitbtn1_;
+};
+
+// The receive frame list editor, opened by "Receive J1939" on RCobDef.xml.
+class TFpdoMB final : public FrameListEditor {
+    Q_OBJECT
+public:
+    TFpdoMB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent = nullptr);
+};
+
+// The transmit frame list editor, opened by "Transmit J1939" on TCobDef.xml.
+class TFTpdo2MB final : public FrameListEditor {
+    Q_OBJECT
+public:
+    TFTpdo2MB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent = nullptr);
+};
+
+}  // namespace trelvant

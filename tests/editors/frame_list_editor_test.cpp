@@ -1,0 +1,363 @@
+#include "documents/frame_list_document.h"
+#include "editors/frame_list_editor.h"
+#include "platform/platform.h"
+#include "shell/main_window.h"
+#include "shell/project_state.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace trelvant;
+using trelvant::test::ModalScript;
+using trelvant::test::ShownBox;
+
+Q_DECLARE_METATYPE(trelvant::Direction)
+
+namespace {
+
+using Cells = QList<QStringList>;  // grid rows from row 1, texts of columns 1 and up
+
+// A project folder, the recording message boxes and one editor of each kind on it.
+struct EditorFixture {
+    test::TempFolder dir;
+    test::RecordingMessageBoxes boxes;
+    ProjectState project;
+    std::unique_ptr<FrameListEditor> editor;
+
+    explicit EditorFixture(Direction direction)
+    {
+        project.folder = FromPath(dir.path());
+        BuildDocumentPaths(project);
+        if (direction == Direction::Receive) editor = std::make_unique<TFpdoMB>(project, boxes);
+        else editor = std::make_unique<TFTpdo2MB>(project, boxes);
+        editor->setEditorMode(direction);
+    }
+    Direction direction() const { return editor->editorMode(); }
+    std::filesystem::path document() const { return FrameListPath(dir.path(), direction()); }
+    void writeDocument(const std::string& text) const { test::WriteText(document(), text); }
+    std::string readDocument() const { return test::ReadText(document()); }
+    bool documentExists() const { return std::filesystem::exists(document()); }
+
+    QTableWidget* grid() const { return editor->sgA(); }
+    QString cell(int row, int column) const
+    {
+        const QTableWidgetItem* item = grid()->item(row - 1, column);
+        return item ? item->text() : QString();
+    }
+    void type(int row, int column, const QString& text) const
+    {
+        grid()->setItem(row - 1, column, new QTableWidgetItem(text));
+    }
+    void fill(const Cells& rows) const
+    {
+        for (int r = 0; r < rows.size(); ++r)
+            for (int c = 0; c < rows[r].size(); ++c) type(r + 1, c + 1, rows[r][c]);
+    }
+    void press(const char* name) const
+    {
+        QTest::mouseClick(editor->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+    void show() const
+    {
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    }
+};
+
+std::vector<FrameRow> ToRows(const Cells& cells)
+{
+    std::vector<FrameRow> rows;
+    for (const QStringList& cellsOfRow : cells) {
+        FrameRow row;
+        for (const QString& text : cellsOfRow) row.push_back(text.toStdString());
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+}  // namespace
+
+class FrameListEditorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowAndGrid_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QList<int>>("widths");
+        QTest::newRow("receive") << Direction::Receive << "TFpdoMB" << "Receive J1939 Frame" << QSize(522, 521)
+                                 << QStringList{"N", "PGN", "ID Device", "Delete", "Mnemonic"}
+                                 << QList<int>{64, 115, 91, 64, 151};
+        QTest::newRow("transmit") << Direction::Transmit << "TFTpdo2MB" << "Transmit J1939 Frame" << QSize(612, 521)
+                                  << QStringList{"N", "Priority", "Data Page", "PGN", "ID Device", "Mnemonic"}
+                                  << QList<int>{64, 74, 76, 98, 79, 159};
+    }
+    void windowAndGrid()
+    {
+        QFETCH(Direction, direction);
+        EditorFixture f(direction);
+        f.show();
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QSize, size);
+        QCOMPARE(f.editor->objectName(), name);
+        QCOMPARE(f.editor->windowTitle(), caption);
+        QCOMPARE(f.editor->size(), size);
+        auto* notebook = f.editor->findChild<QTabWidget*>("TabbedNotebook1");
+        QVERIFY(notebook);
+        QCOMPARE(notebook->count(), 1);
+        QCOMPARE(notebook->tabText(0), QString("Can0-ModBus"));
+        QVERIFY(notebook->widget(0)->isAncestorOf(f.grid()));
+        QCOMPARE(f.editor->findChild<QTableWidget*>("sgA"), f.grid());
+        QVERIFY(!f.grid()->accessibleName().isEmpty());
+
+        QFETCH(QStringList, headers);
+        QFETCH(QList<int>, widths);
+        QCOMPARE(f.grid()->rowCount(), 250);
+        QCOMPARE(f.grid()->columnCount(), headers.size());
+        for (int c = 0; c < headers.size(); ++c) {
+            QCOMPARE(f.grid()->horizontalHeaderItem(c)->text(), headers[c]);
+            QCOMPARE(f.grid()->columnWidth(c), widths[c]);
+        }
+        QCOMPARE(f.grid()->rowHeight(0), 21);
+        QCOMPARE(f.grid()->horizontalHeader()->height(), 21);
+        QCOMPARE(f.cell(1, 0), QString("1"));
+        QCOMPARE(f.cell(250, 0), QString("250"));
+        QVERIFY(!(f.grid()->item(0, 0)->flags() & Qt::ItemIsEditable));
+
+        auto* panel = f.editor->findChild<QWidget*>("PanelBColor1");
+        QCOMPARE(panel->height(), 41);
+        QCOMPARE(panel->geometry().bottom(), f.editor->height() - 1);
+        const struct {
+            const char* name;
+            const char* caption;
+            QRect geometry;
+        } buttons[] = {{"bitbtn1", "OK", {12, 9, 69, 23}},
+                       {"bitbtn2", "Cancel", {92, 9, 69, 23}},
+                       {"button1", "Export", {256, 9, 89, 23}},
+                       {"bitbtn4", "Import", {360, 9, 89, 23}}};
+        for (const auto& b : buttons) {
+            auto* button = panel->findChild<QPushButton*>(b.name);
+            QVERIFY2(button, b.name);
+            QCOMPARE(button->text(), QString(b.caption));
+            QCOMPARE(button->geometry(), b.geometry);
+        }
+        QCOMPARE(f.editor->focusWidget(), panel->findChild<QPushButton*>("bitbtn1"));
+    }
+
+    void okWritesTheListByteExactly_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<Cells>("typed");
+        QTest::addColumn<Cells>("written");
+        QTest::newRow("empty grid") << Direction::Receive << Cells{} << Cells{};
+        // Row 3's first column is empty: rows 3 and 4 are not part of the list.
+        QTest::newRow("receive") << Direction::Receive
+                                 << Cells{{"61444", "0xEF", "Y", "Engine <1> & \"2\""}, {"abc", " $21", "", ""},
+                                          {"", "5", "N", "gone"}, {"1", "999", "", ""}}
+                                 << Cells{{"61444", "0xEF", "Y", "Engine <1> & \"2\""}, {"abc", " $21", "", ""}};
+        QTest::newRow("transmit") << Direction::Transmit
+                                  << Cells{{"7", "1", "0xFEF1", "239", "Request"}, {"0", "0", "", "0", ""},
+                                           {"", "0", "1", "5", ""}, {"1", "0", "2", "3", ""}}
+                                  << Cells{{"7", "1", "0xFEF1", "239", "Request"}, {"0", "0", "", "0", ""}};
+    }
+    void okWritesTheListByteExactly()
+    {
+        QFETCH(Direction, direction);
+        QFETCH(Cells, written);
+        EditorFixture f(direction);
+        f.show();
+        QFETCH(Cells, typed);
+        f.fill(typed);
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown, std::vector<ShownBox>{});
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.editor->result(), int(QDialog::Accepted));
+        QCOMPARE(f.readDocument(), FrameListXml(direction, ToRows(written)));
+
+        // The next showing starts from the document: the rows after the list's end are gone.
+        f.show();
+        for (int c = 1; c < f.grid()->columnCount(); ++c) {
+            QCOMPARE(f.cell(written.size() + 1, c), QString());
+            if (!written.isEmpty()) QCOMPARE(f.cell(1, c), written[0][c - 1]);
+        }
+    }
+
+    void rowChecksStopOk_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<Cells>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("ID Device 240") << Direction::Receive << Cells{{"61444", "0xF0", "", ""}}
+                                       << "Error in row 1!! The ID Device must to be between 0 and 239";
+        QTest::newRow("ID Device empty") << Direction::Receive << Cells{{"61444", "", "", ""}}
+                                         << "Error in row 1!! The ID Device must to be between 0 and 239";
+        QTest::newRow("rows 2 and 5 wrong") << Direction::Receive
+                                            << Cells{{"1", "0"}, {"2", "-1"}, {"3", "0"}, {"4", "0"}, {"5", "240"}}
+                                            << "Error in row 2!! The ID Device must to be between 0 and 239";
+        QTest::newRow("Priority 8") << Direction::Transmit << Cells{{"8", "0", "1", "0", ""}}
+                                    << "Error in row 1!! The Priority of J1939 frame must be between 0 and 7";
+        QTest::newRow("Priority word") << Direction::Transmit << Cells{{"high", "0", "1", "0", ""}}
+                                       << "Error in row 1!! The Priority of J1939 frame must be between 0 and 7";
+        QTest::newRow("Data Page 2") << Direction::Transmit << Cells{{"7", "1", "1", "0", ""}, {"3", "2", "1", "0", ""}}
+                                     << "Error in row 2!! The Data Page of J1939 frame must be or 0 or 1";
+        QTest::newRow("transmit ID Device") << Direction::Transmit << Cells{{"3", "1", "1", "240", ""}}
+                                            << "Error in row 1!! The ID Device must be between 0 and 239";
+    }
+    void rowChecksStopOk()
+    {
+        QFETCH(Direction, direction);
+        EditorFixture f(direction);
+        f.writeDocument("<COBID/>");
+        f.show();
+        QFETCH(Cells, typed);
+        QFETCH(QString, message);
+        f.fill(typed);
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error, message}}));
+        QVERIFY(f.editor->isVisible());
+        QCOMPARE(f.readDocument(), std::string("<COBID/>"));
+        QCOMPARE(f.cell(typed.size(), 2), typed.last()[1]);  // the grid keeps what was typed
+        f.press("bitbtn2");
+    }
+
+    void cancelWritesNothing()
+    {
+        EditorFixture f(Direction::Receive);
+        const std::string document = "<COBID><row PGN=\"1\" ID_DEV=\"2\" Delete=\"Y\" Mnemonic=\"m\"/></COBID>";
+        f.writeDocument(document);
+        f.show();
+        f.fill({{"9", "9", "N", "changed"}, {"10", "10"}});
+        f.press("bitbtn2");
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.editor->result(), int(QDialog::Rejected));
+        QCOMPARE(f.readDocument(), document);
+        f.show();
+        QCOMPARE(f.cell(1, 1), QString("1"));
+        QCOMPARE(f.cell(1, 4), QString("m"));
+        QCOMPARE(f.cell(2, 1), QString());
+    }
+
+    void loadReadsAMissingDeleteAsN()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeDocument("<COBID><row PGN=\"1\" ID_DEV=\"2\" Mnemonic=\"a\"/><row PGN=\"3\" ID_DEV=\"4\" Mnemonic=\"\"/></COBID>");
+        f.show();
+        QCOMPARE(f.boxes.shown, std::vector<ShownBox>{});
+        QCOMPARE(f.cell(1, 3), QString("N"));
+        QCOMPARE(f.cell(2, 3), QString("N"));
+        QCOMPARE(f.cell(3, 3), QString());
+        f.press("bitbtn1");
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Receive, {{"1", "2", "N", "a"}, {"3", "4", "N", ""}}));
+    }
+
+    void deleteCellSwitchesBetweenYAndN()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        QTableWidget* grid = f.grid();
+        const QPoint centre = grid->visualRect(grid->model()->index(0, FrameListEditor::kDeleteColumn)).center();
+        QCOMPARE(f.cell(1, 3), QString());  // never touched
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(f.cell(1, 3), QString("Y"));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QCOMPARE(f.cell(1, 3), QString("N"));
+        grid->setCurrentCell(0, FrameListEditor::kDeleteColumn);
+        QTest::keyClick(grid, Qt::Key_Space);
+        QCOMPARE(f.cell(1, 3), QString("Y"));
+        QCOMPARE(grid->indexWidget(grid->model()->index(0, FrameListEditor::kDeleteColumn)), nullptr);
+    }
+
+    void aLongerDocumentOpensWithItsFirst250Frames()
+    {
+        EditorFixture f(Direction::Transmit);
+        std::vector<FrameRow> rows;
+        for (int i = 1; i <= 251; ++i) rows.push_back({"3", "0", std::to_string(i), "0", ""});
+        f.writeDocument(FrameListXml(Direction::Transmit, rows));
+        f.show();
+        const QString path = FromPath(f.document());
+        QCOMPARE(f.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error,
+                                                         path + " holds 251 frames, of which only the first 250 can be "
+                                                                "edited; OK writes these 250 only"}}));
+        QCOMPARE(f.cell(250, 3), QString("250"));
+        f.press("bitbtn1");
+        rows.pop_back();
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Transmit, rows));
+    }
+
+    void aLoadFailureKeepsTheRowsBeforeIt()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.writeDocument("<COBID><row Priority=\"1\" DP=\"0\" PGN=\"2\" ID_DEV=\"3\" Mnemonic=\"first\"/>"
+                        "<row Priority=\"1\" PGN=\"2\" ID_DEV=\"3\" Mnemonic=\"\"/></COBID>");
+        f.show();
+        QCOMPARE(f.boxes.shown, (std::vector<ShownBox>{{ShownBox::Toolkit,
+                                                         FromPath(f.document()) + ", row 2: no attribute DP"}}));
+        QVERIFY(f.editor->isVisible());
+        QCOMPARE(f.cell(1, 5), QString("first"));
+        QCOMPARE(f.cell(2, 1), QString());
+        QVERIFY(f.editor->focusWidget() != f.editor->findChild<QPushButton*>("bitbtn1"));
+        // OK replaces the faulty file with what the grid holds.
+        f.press("bitbtn1");
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Transmit, {{"1", "0", "2", "3", "first"}}));
+    }
+
+    void aRestoreFromMinimisedKeepsTheEdits()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        f.type(1, 1, "61444");
+        QVERIFY(test::MinimiseAndRestore(f.editor.get()));
+        QCOMPARE(f.cell(1, 1), QString("61444"));
+    }
+
+    void mainWindowOpensEachEditorInItsMode_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("btn_RCOB") << "btn_RCOB" << "TFpdoMB" << "RCobDef.xml" << "Receive J1939 Frame";
+        QTest::newRow("btn_TCOB") << "btn_TCOB" << "TFTpdo2MB" << "TCobDef.xml" << "Transmit J1939 Frame";
+    }
+    void mainWindowOpensEachEditorInItsMode()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(QString, caption);
+        test::TempFolder program;
+        test::RecordingPlatform fake;
+        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);  // PROJECTS is the project folder
+        window.show();
+        QFETCH(QString, document);
+        QFETCH(QString, button);
+        test::WriteText(program / "PROJECTS" / document.toStdString(),
+                        "<COBID><row Priority=\"1\" DP=\"0\" PGN=\"abc\" ID_DEV=\"3\" Mnemonic=\"\"/></COBID>");
+        QString seen;
+        QString firstPgn;
+        ModalScript script([&](QDialog* shown) {
+            seen = shown->objectName() + " " + shown->windowTitle();
+            auto* grid = shown->findChild<QTableWidget*>("sgA");
+            firstPgn = grid->item(0, grid->columnCount() == 5 ? 1 : 3)->text();
+            QTest::mouseClick(shown->findChild<QPushButton*>("bitbtn2"), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+        QVERIFY(script.ran());
+        QCOMPARE(seen, dialog + " " + caption);
+        QCOMPARE(firstPgn, QString("abc"));
+        QCOMPARE(fake.boxes.shown, std::vector<ShownBox>{});
+    }
+};
+
+QTEST_MAIN(FrameListEditorTest)
+#include "frame_list_editor_test.moc"

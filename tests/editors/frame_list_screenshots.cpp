@@ -1,0 +1,39 @@
+// Grabs the two frame list editors, a few rows filled, to PNG files in the folder given as the
+// first argument.
+#include "documents/frame_list_document.h"
+#include "editors/frame_list_editor.h"
+#include "platform/platform.h"
+#include "shell/project_state.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    trelvant::test::TempFolder project;
+    trelvant::test::RecordingMessageBoxes boxes;
+    trelvant::ProjectState state;
+    state.folder = trelvant::FromPath(project.path());
+    trelvant::BuildDocumentPaths(state);
+
+    trelvant::WriteFrameList(trelvant::FrameListPath(project.path(), trelvant::Direction::Receive),
+                             trelvant::Direction::Receive,
+                             {{"61444", "0", "Y", "Engine speed"}, {"0xFEF1", "0xEF", "N", "Vehicle speed"},
+                              {"$FEEE", "3", "", "Engine temperature"}});
+    trelvant::WriteFrameList(trelvant::FrameListPath(project.path(), trelvant::Direction::Transmit),
+                             trelvant::Direction::Transmit,
+                             {{"6", "0", "0xFEF1", "0", "Request"}, {"3", "1", "$F004", "239", "Torque"},
+                              {"7", "0", "65280", "17", ""}});
+
+    trelvant::TFpdoMB receive(state, boxes);
+    receive.show();
+    receive.grab().save(out + "/receive_frames.png");
+    trelvant::TFTpdo2MB transmit(state, boxes);
+    transmit.show();
+    transmit.grab().save(out + "/transmit_frames.png");
+    return 0;
+}
