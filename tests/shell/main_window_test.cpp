@@ -461,6 +461,26 @@ private slots:
         QVERIFY(QFileInfo::exists(program.projects() + kSep + "bin" + kSep + "bankg.c"));
     }
 
+    void setCommunicationEditsTheProjectsDocument()
+    {
+        Program program;
+        program.makeFolder("Boiler2");
+        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        program.start();
+        QString shown;
+        ModalScript dialog([&](QDialog* d) {
+            shown = d->objectName();
+            program.child<QLineEdit>(d, "E_TO_Data")->setText("9");
+            QTest::mouseClick(program.child(d, "bitbtn1"), Qt::LeftButton);
+        });
+        program.click("btn_Prm_Gen");
+        QVERIFY(dialog.ran());
+        QCOMPARE(shown, QString("TFpargen"));
+        PargenValues written;
+        QCOMPARE(ReadPargenInto(program.dir / "PROJECTS" / "Boiler2" / "pargen.xml", written).load, PargenLoad::Read);
+        QCOMPARE(written.TimeOut_Data, std::string("9"));
+    }
+
     void aboutBoxAndProductPage()
     {
         Program program;
