@@ -313,6 +313,20 @@ private slots:
         QCOMPARE(f.readDocument(), FrameListXml(Direction::Transmit, {{"1", "0", "2", "3", "first"}}));
     }
 
+    void onlyAMaximisedWindowLetsTheGridGrow()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.show();
+        QCOMPARE(f.editor->minimumSize(), f.editor->maximumSize());  // the border does not resize it
+        const int gridWidth = f.grid()->width();
+        f.editor->showMaximized();
+        QTRY_VERIFY(f.grid()->width() > gridWidth);
+        f.editor->showNormal();
+        QTRY_COMPARE(f.editor->size(), QSize(612, 521));
+        QCOMPARE(f.grid()->width(), gridWidth);
+        QCOMPARE(f.editor->minimumSize(), f.editor->maximumSize());
+    }
+
     void aRestoreFromMinimisedKeepsTheEdits()
     {
         EditorFixture f(Direction::Receive);
