@@ -16,6 +16,8 @@
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -90,6 +92,63 @@ private:
     }
 };
 
+// The row numbers of column 0 laid over the grid's left edge, so that they stay in view while
+// the other columns scroll sideways.
+class FixedColumnView final : public QTableView {
+public:
+    explicit FixedColumnView(QTableWidget* grid) : QTableView(grid), grid_(grid), gridViewport_(grid->viewport())
+    {
+        setObjectName(QStringLiteral("sgAFixedColumn"));
+        setModel(grid->model());
+        setSelectionModel(grid->selectionModel());
+        setFocusPolicy(Qt::NoFocus);
+        verticalHeader()->hide();
+        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        verticalHeader()->setDefaultSectionSize(kRowHeight);
+        horizontalHeader()->setFixedHeight(kRowHeight);
+        horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        horizontalHeader()->setHighlightSections(false);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFrameShape(QFrame::NoFrame);
+        grid->viewport()->stackUnder(this);
+        grid->viewport()->installEventFilter(this);
+
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, grid->verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(grid->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
+            if (section == 0) place();
+        });
+        connect(grid->model(), &QAbstractItemModel::columnsInserted, this, &FixedColumnView::showFirstColumnOnly);
+        connect(grid->model(), &QAbstractItemModel::columnsRemoved, this, &FixedColumnView::showFirstColumnOnly);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // Compared by the address kept: the grid may be half destroyed when its viewport goes.
+        if (watched == gridViewport_ && event->type() == QEvent::Resize) place();
+        return false;
+    }
+
+private:
+    void showFirstColumnOnly()
+    {
+        for (int c = 0; c < model()->columnCount(); ++c) setColumnHidden(c, c != 0);
+        place();
+    }
+
+    void place()
+    {
+        setColumnWidth(0, grid_->columnWidth(0));
+        setGeometry(grid_->frameWidth(), grid_->frameWidth(), grid_->columnWidth(0),
+                    grid_->horizontalHeader()->height() + grid_->viewport()->height());
+        verticalScrollBar()->setValue(grid_->verticalScrollBar()->value());
+    }
+
+    QTableWidget* grid_;
+    QWidget* gridViewport_;
+};
+
 }  // namespace
 
 FrameListEditor::FrameListEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -119,11 +178,12 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     sgA_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     sgA_->setSelectionBehavior(QAbstractItemView::SelectItems);
     sgA_->setWordWrap(false);
-    sgA_->setStyleSheet(QStringLiteral("QTableWidget { %1 gridline-color: silver; background: white; }"
+    sgA_->setStyleSheet(QStringLiteral("QTableView { %1 gridline-color: silver; background: white; }"
                                        "QHeaderView::section { %1 font-weight: bold; background: rgb(236, 233, 216);"
                                        " border: none; border-right: 1px solid silver; border-bottom: 1px solid silver;"
                                        " padding: 0px 3px; }")
                             .arg(kGridFont));
+    new FixedColumnView(sgA_);
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addWidget(sgA_);

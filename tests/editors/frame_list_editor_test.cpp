@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -311,6 +313,31 @@ private slots:
         // OK replaces the faulty file with what the grid holds.
         f.press("bitbtn1");
         QCOMPARE(f.readDocument(), FrameListXml(Direction::Transmit, {{"1", "0", "2", "3", "first"}}));
+    }
+
+    void theRowNumbersStayInViewWhenTheGridScrolls()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        QTableWidget* grid = f.grid();
+        grid->setColumnWidth(4, 1000);
+        QCoreApplication::processEvents();  // the scroll bars follow the new width
+        grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
+        grid->verticalScrollBar()->setValue(10);
+        QVERIFY(grid->columnViewportPosition(0) < 0);  // column 0 of the grid itself scrolled away
+        // What the user sees at the grid's left edge, in the first data row and in the header.
+        const auto shownAt = [grid](QPoint point) {
+            QWidget* under = grid->childAt(point);
+            auto* view = qobject_cast<QTableView*>(under ? under->parentWidget() : nullptr);
+            if (!view) return QString("nothing");
+            const QModelIndex index = view->indexAt(view->viewport()->mapFrom(grid, point));
+            return index.data().toString() + "|" + view->model()->headerData(view->columnAt(point.x()), Qt::Horizontal).toString();
+        };
+        const int dataRowY = grid->viewport()->y() + grid->rowHeight(0) / 2;
+        QCOMPARE(shownAt(QPoint(10, dataRowY)), QString("11|N"));
+        f.editor->hide();
+        f.show();  // a showing scrolls back to the top
+        QCOMPARE(shownAt(QPoint(10, dataRowY)), QString("1|N"));
     }
 
     void onlyAMaximisedWindowLetsTheGridGrow()

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollBar>
+#include <QTableWidget>
 
 int main(int argc, char* argv[])
 {
@@ -35,5 +37,11 @@ int main(int argc, char* argv[])
     trelvant::TFTpdo2MB transmit(state, boxes);
     transmit.show();
     transmit.grab().save(out + "/transmit_frames.png");
+    // A wide Mnemonic column scrolled into view: the row numbers stay at the left edge.
+    transmit.sgA()->setColumnWidth(5, 700);
+    QCoreApplication::processEvents();
+    transmit.sgA()->horizontalScrollBar()->setValue(transmit.sgA()->horizontalScrollBar()->maximum());
+    transmit.sgA()->verticalScrollBar()->setValue(5);
+    transmit.grab().save(out + "/transmit_frames_scrolled.png");
     return 0;
 }
