@@ -61,6 +61,15 @@ std::filesystem::path binFolder(const std::filesystem::path& projectFolder)
     return folder;
 }
 
+// bank1.bin to bank5.bin in the bin folder.
+std::vector<Output> bankFileOutputs(const ConfigurationImage& image, const std::filesystem::path& bin)
+{
+    std::vector<Output> outputs;
+    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank)
+        outputs.push_back({bin / BankFilePath({}, bank).filename(), bankBytes(image, bank)});
+    return outputs;
+}
+
 // All files reach their temporaries before any old file is replaced.
 void writeSet(const std::vector<Output>& outputs)
 {
@@ -90,20 +99,14 @@ void WriteBankOutputs(const ConfigurationImage& image, const std::filesystem::pa
 {
     const std::filesystem::path bin = binFolder(projectFolder);
     const std::string source = BankSourceText(image);
-    std::vector<Output> outputs;
-    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank)
-        outputs.push_back({bin / BankFilePath({}, bank).filename(), bankBytes(image, bank)});
+    std::vector<Output> outputs = bankFileOutputs(image, bin);
     outputs.push_back({bin / BankSourcePath({}).filename(), source});
     writeSet(outputs);
 }
 
 void WriteBankFiles(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
 {
-    const std::filesystem::path bin = binFolder(projectFolder);
-    std::vector<Output> outputs;
-    for (int bank = 1; bank <= ConfigurationImage::kBankCount; ++bank)
-        outputs.push_back({bin / BankFilePath({}, bank).filename(), bankBytes(image, bank)});
-    writeSet(outputs);
+    writeSet(bankFileOutputs(image, binFolder(projectFolder)));
 }
 
 std::string BankSourceText(const ConfigurationImage& image)

@@ -2,6 +2,7 @@
 
 #include "documents/integer_conversion.h"
 #include "image/srecord_pass.h"
+#include "platform/atomic_file.h"
 #include "platform/atomic_output_file.h"
 #include "platform/error.h"
 #include "platform/file_names.h"
@@ -60,47 +61,13 @@ std::string placed(const std::filesystem::path& document, std::uint64_t line, co
     return message + ": " + text + ": " + reason;
 }
 
-bool entryExists(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-}
-
-// Why an existing entry cannot be read as a file, after its symbolic links; nothing for a regular
-// file. Asks the file system only: a FIFO or a device is never opened.
-std::optional<std::string> notARegularFile(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    // A loop of links or a folder that cannot be searched: the system's reason.
-    if (ec && ec != std::errc::no_such_file_or_directory) return ec.message();
-    switch (status.type()) {
-    case std::filesystem::file_type::regular:
-        return std::nullopt;
-    case std::filesystem::file_type::not_found:
-        return "a symbolic link to nothing";
-    case std::filesystem::file_type::directory:
-        return "a folder, not a regular file";
-    case std::filesystem::file_type::fifo:
-        return "a FIFO, not a regular file";
-    case std::filesystem::file_type::character:
-        return "a character device, not a regular file";
-    case std::filesystem::file_type::block:
-        return "a block device, not a regular file";
-    case std::filesystem::file_type::socket:
-        return "a socket, not a regular file";
-    default:
-        return "not a regular file";
-    }
-}
-
 // The check of a file the merge reads: missing, the text alone; there but not a regular file,
 // the text with the path and why.
 std::optional<std::string> failedFileCheck(const std::filesystem::path& requested, const std::string& missing)
 {
     const std::filesystem::path path = ResolveFileName(requested);
-    if (!entryExists(path)) return missing;
-    if (const auto reason = notARegularFile(path)) return placed(path, 0, missing, *reason);
+    if (!ExistsAnyCase(path)) return missing;
+    if (const std::string reason = RegularFileProblem(path); !reason.empty()) return placed(path, 0, missing, reason);
     return std::nullopt;
 }
 
@@ -167,11 +134,7 @@ struct InputFile {
     explicit InputFile(const std::filesystem::path& requested) : path(ResolveFileName(requested))
     {
         errno = 0;
-#ifdef _WIN32
-        file = _wfopen(path.c_str(), L"rb");
-#else
-        file = std::fopen(path.c_str(), "rb");
-#endif
+        file = OpenFile(path, "rb");
         if (!file) {
             failure = placed(path, 0, kInputMissing, SystemReason(errno ? errno : EIO));
             return;
@@ -211,7 +174,7 @@ void removeIntermediateFiles(const MergeJob& job)
     for (const char* name : {"B1.sx", "B2.sx", "B3.sx", "B4.sx", "B5.sx"}) {
         const std::filesystem::path file = ResolveFileName(job.outputFolder / name);
         // A base firmware of that name is only read, never removed.
-        if (entryExists(file) && !sameFile(file, base)) std::filesystem::remove(file, ec);
+        if (ExistsAnyCase(file) && !sameFile(file, base)) std::filesystem::remove(file, ec);
     }
 }
 

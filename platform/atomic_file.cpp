@@ -12,15 +12,6 @@
 namespace trelvant {
 namespace {
 
-std::FILE* openForReading(const std::filesystem::path& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
-}
-
 std::string sizeText(std::uint64_t bytes)
 {
     if (bytes % (1024 * 1024) == 0) return std::to_string(bytes / (1024 * 1024)) + " MiB";
@@ -40,14 +31,39 @@ std::string RegularFileProblem(const std::filesystem::path& path)
 {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    // A loop of links or a folder that cannot be searched: the system's reason.
     if (ec && ec != std::errc::no_such_file_or_directory) return ec.message();
-    if (!std::filesystem::exists(status)) {
+    using std::filesystem::file_type;
+    switch (status.type()) {
+    case file_type::regular:
+        return {};
+    case file_type::not_found: {
         const bool link = std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec));
         return link ? "a symbolic link to nothing" : SystemReason(ENOENT);
     }
-    if (std::filesystem::is_directory(status)) return SystemReason(EISDIR);
-    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
-    return {};
+    case file_type::directory:
+        return "a folder, not a regular file";
+    case file_type::fifo:
+        return "a FIFO, not a regular file";
+    case file_type::character:
+        return "a character device, not a regular file";
+    case file_type::block:
+        return "a block device, not a regular file";
+    case file_type::socket:
+        return "a socket, not a regular file";
+    default:
+        return "not a regular file";
+    }
+}
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
+{
+#ifdef _WIN32
+    const std::string narrow(mode);
+    return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
 }
 
 std::string ReadWholeFile(const std::filesystem::path& requested, std::uint64_t maxBytes)
@@ -64,7 +80,7 @@ std::string ReadWholeFile(const std::filesystem::path& requested, std::uint64_t 
     if (!ec && size > maxBytes) throw tooLarge();
 
     errno = 0;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path), &std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "rb"), &std::fclose);
     if (!file) throw failure(SystemReason(errno ? errno : EIO));
     std::string text;
     if (!ec) text.reserve(static_cast<std::size_t>(size));

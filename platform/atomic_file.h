@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -13,10 +14,13 @@ namespace trelvant {
 // removed and Error("Unable to write to <target>: <reason>") is thrown.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
-// Why a path cannot be read as a regular file ("No such file or directory", "not a regular
-// file", "Too many levels of symbolic links"); empty when it can be opened as one. Never opens
-// it, so a device or a pipe is refused without being read.
+// Why a path, after its symbolic links, is not a regular file ("No such file or directory", "a
+// symbolic link to nothing", "a FIFO, not a regular file", "Too many levels of symbolic links");
+// empty when it is one. Asks the file system only: a device or a pipe is never opened.
 std::string RegularFileProblem(const std::filesystem::path& path);
+
+// std::fopen for a path in any script: the wide name on Windows, the bytes elsewhere.
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 
 // Reads a whole regular file, found without regard to case. Throws
 // Error("Unable to read <path>: <reason>") when it is missing, not a regular file, unreadable or

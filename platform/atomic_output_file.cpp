@@ -1,5 +1,6 @@
 #include "platform/atomic_output_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/file_names.h"
 
@@ -33,15 +34,6 @@ void ignoreFileSizeSignal()
 {
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
-
-std::FILE* openExclusive(const std::filesystem::path& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wbx");
-#else
-    return std::fopen(path.c_str(), "wbx");
 #endif
 }
 
@@ -100,8 +92,7 @@ std::string refusal(const std::filesystem::path& destination)
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(destination, ec);
     if (ec || !std::filesystem::exists(status)) return {};
-    if (std::filesystem::is_directory(status)) return SystemReason(EISDIR);
-    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    if (std::string problem = RegularFileProblem(destination); !problem.empty()) return problem;
     using std::filesystem::perms;
     if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
         return "the file is write-protected";
@@ -173,7 +164,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::
     for (unsigned attempt = 0; attempt < 16 && !file_; ++attempt) {
         temporary_ = temporaryBeside(destination_);
         errno = 0;
-        file_ = openExclusive(temporary_);
+        file_ = OpenFile(temporary_, "wbx");
         error = errno;
         if (!file_ && error != EEXIST) break;
     }

@@ -57,7 +57,7 @@ TEST(AtomicFile, AFolderInTheWayIsReportedAndKept)
         WriteFileAtomically(target, "x");
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + target + ": " + SystemReason(EISDIR));
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + target + ": a folder, not a regular file");
     }
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(entriesIn(dir.path()), 1u);
@@ -228,10 +228,10 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFileWithoutOpeningIt)
     ASSERT_EQ(mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
     std::filesystem::create_symlink("nothing.xml", dir / "dangling.xml");
     const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
-        {dir / "pipe.xml", "not a regular file"},
-        {"/dev/zero", "not a regular file"},
+        {dir / "pipe.xml", "a FIFO, not a regular file"},
+        {"/dev/zero", "a character device, not a regular file"},
         {dir / "dangling.xml", "a symbolic link to nothing"},
-        {dir.path(), SystemReason(EISDIR)},
+        {dir.path(), "a folder, not a regular file"},
     };
     for (const auto& [path, reason] : cases) {
         try {

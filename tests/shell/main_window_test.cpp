@@ -547,8 +547,8 @@ private slots:
         QDir().mkdir(program.ini());  // a folder in the way of the settings file
         program.click("LbButton1");
         QCOMPARE(program.fake.boxes.shown,
-                 (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini() + ": " +
-                                                                QString::fromStdString(SystemReason(EISDIR))}}));
+                 (std::vector<ShownBox>{{ShownBox::Toolkit, "Unable to write to " + program.ini() +
+                                                                ": a folder, not a regular file"}}));
         QVERIFY(!window.isVisible());
     }
 
