@@ -40,11 +40,24 @@ int DaysInMonth(int year, int month)
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+CLI::Validator ExistingFolder()
+{
+    return CLI::Validator(
+        [](const std::string& text) {
+            std::error_code ec;
+            const auto status = std::filesystem::status(PathFromUtf8(text), ec);
+            if (!std::filesystem::exists(status)) return "Directory does not exist: " + text;
+            if (!std::filesystem::is_directory(status)) return "Directory is actually a file: " + text;
+            return std::string();
+        },
+        "DIR");
+}
+
 CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options)
 {
     CLI::App* build = tool.add_subcommand(
         "build", "Build the configuration image of a project and write bin/bank1.bin to bank5.bin and bin/bankg.c");
-    build->add_option("PROJECT", options.project, "The project folder")->required()->check(CLI::ExistingDirectory);
+    build->add_option("PROJECT", options.project, "The project folder")->required()->check(ExistingFolder());
     AddBuildTimeOption(*build, options.buildTime);
     return build;
 }
@@ -68,7 +81,7 @@ int RunBuild(const BuildOptions& options, std::ostream& err)
     else clock = std::make_unique<SystemClock>();
 
     try {
-        const std::filesystem::path project(options.project);
+        const std::filesystem::path project = PathFromUtf8(options.project);
         auto image = std::make_unique<ConfigurationImage>();
         BuildConfigurationImage(*image, project, *clock);
         // A project checked out of version control has no empty bin folder.

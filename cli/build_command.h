@@ -6,6 +6,7 @@
 
 namespace CLI {
 class App;
+class Validator;
 }
 
 namespace trelvant::cli {
@@ -17,6 +18,9 @@ struct BuildOptions {
 
 // Adds "build" to the tool; its options land in options.
 CLI::App* AddBuildCommand(CLI::App& tool, BuildOptions& options);
+
+// The check of a PROJECT argument: an existing folder, its name read as UTF-8 on every platform.
+CLI::Validator ExistingFolder();
 
 // Adds --build-time to a command that builds.
 void AddBuildTimeOption(CLI::App& command, std::optional<std::string>& buildTime);

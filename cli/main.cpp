@@ -2,18 +2,28 @@
 #include "cli/build_command.h"
 #include "cli/merge_command.h"
 #include "cli/update_command.h"
+#include "platform/command_line.h"
 
 #include <CLI/CLI.hpp>
 
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     CLI::App tool("Builds gateway configuration images from project folders and merges them into firmware.",
                   "trelvant-cli");
     tool.require_subcommand(1);
+    // CLI11 takes "/name" for an option on Windows; there it is a folder on the current drive,
+    // and options are "--name" on every platform.
+    tool.allow_windows_style_options(false);
+#ifdef TRELVANT_WITHOUT_IMPORT
+    tool.footer("This build has no spreadsheet import: it was made without FreeXL and orcus, which the import needs.");
+#endif
+    trelvant::WriteStandardStreamsAsBytes();
 
     trelvant::cli::BuildOptions build;
     CLI::App* buildCommand = trelvant::cli::AddBuildCommand(tool, build);
@@ -22,8 +32,12 @@ int main(int argc, char** argv)
     trelvant::cli::UpdateOptions update;
     CLI::App* updateCommand = trelvant::cli::AddUpdateCommand(tool, update);
 
+    // Arguments in UTF-8 on every platform, for project folders named in any script.
+    std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
     try {
-        tool.parse(argc, argv);
+        tool.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
         return tool.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

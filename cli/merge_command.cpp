@@ -1,7 +1,10 @@
 #include "cli/merge_command.h"
 
+#include "cli/build_command.h"
+
 #include "image/srecord_merge.h"
 #include "platform/error.h"
+#include "platform/file_names.h"
 
 #include <CLI/CLI.hpp>
 
@@ -26,7 +29,7 @@ CLI::App* AddMergeCommand(CLI::App& tool, MergeOptions& options)
     CLI::App* merge = tool.add_subcommand(
         "merge", "Merge bin/bank1.bin and bin/bank2.bin of a project into a base firmware, writing New_<base name> "
                  "into the project folder");
-    merge->add_option("PROJECT", options.project, "The project folder")->required()->check(CLI::ExistingDirectory);
+    merge->add_option("PROJECT", options.project, "The project folder")->required()->check(ExistingFolder());
     merge->add_option("BASE_FIRMWARE", options.baseFirmware, "The base firmware, an S-record file")->required();
     return merge;
 }
@@ -35,7 +38,7 @@ int RunMerge(const MergeOptions& options, std::ostream& err)
 {
     StreamMergeReport report(err);
     try {
-        const MergeOutcome outcome = ExeModFileSxClick(ProjectMergeJob(options.project, options.baseFirmware), report);
+        const MergeOutcome outcome = ExeModFileSxClick(ProjectMergeJob(PathFromUtf8(options.project), PathFromUtf8(options.baseFirmware)), report);
         return outcome.complete() ? 0 : 1;
     } catch (const Error& e) {
         err << e.what() << "\n";

@@ -11,7 +11,7 @@ CLI::App* AddUpdateCommand(CLI::App& tool, UpdateOptions& options)
 {
     CLI::App* update = tool.add_subcommand(
         "update", "Build a project's configuration image and bank files, then merge banks 1 and 2 into a base firmware");
-    update->add_option("PROJECT", options.project, "The project folder")->required()->check(CLI::ExistingDirectory);
+    update->add_option("PROJECT", options.project, "The project folder")->required()->check(ExistingFolder());
     update->add_option("BASE_FIRMWARE", options.baseFirmware, "The base firmware, an S-record file")->required();
     AddBuildTimeOption(*update, options.buildTime);
     return update;

@@ -15,6 +15,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -61,6 +62,34 @@ bool syncFolder(const std::filesystem::path& folder)
     close(fd);
     errno = saved;
     return ok;
+#endif
+}
+
+// Renames temporary over destination, replacing it; the system's reason when it cannot.
+std::string replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination)
+{
+#ifdef _WIN32
+    // Write-through: the rename reaches the disk before the call returns, as the folder's flush
+    // does elsewhere. A file that another program holds open (an editor, a virus scanner, the
+    // indexer) cannot be replaced; such holds are often brief, so the rename is tried again a
+    // few times before the write fails.
+    constexpr int kAttempts = 10;
+    constexpr DWORD kPauseMilliseconds = 50;
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) Sleep(kPauseMilliseconds);
+        if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {};
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
+    }
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION)
+        return "the file is in use by another program";
+    return std::system_category().message(static_cast<int>(error));
+#else
+    std::error_code ec;
+    std::filesystem::rename(temporary, destination, ec);
+    return ec ? ec.message() : std::string();
 #endif
 }
 
@@ -235,9 +264,8 @@ bool AtomicOutputFile::publish()
     // Keep the permissions of the file being replaced.
     const auto old = std::filesystem::status(destination_, ec);
     if (!ec && std::filesystem::exists(old)) std::filesystem::permissions(temporary_, old.permissions(), ec);
-    std::filesystem::rename(temporary_, destination_, ec);
-    if (ec) {
-        fail(ec.message());
+    if (const std::string reason = replaceWith(temporary_, destination_); !reason.empty()) {
+        fail(reason);
         std::filesystem::remove(temporary_, ec);
         return false;
     }

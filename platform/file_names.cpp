@@ -51,8 +51,15 @@ std::filesystem::path ResolveFileName(const std::filesystem::path& path)
 
 std::string DisplayPath(const std::filesystem::path& path)
 {
-    const auto text = path.u8string();
+    std::filesystem::path shown = path;
+    shown.make_preferred();  // a no-op where "/" is the only separator
+    const auto text = shown.u8string();
     return std::string(text.begin(), text.end());
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text)
+{
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
 bool ExistsAnyCase(const std::filesystem::path& path)

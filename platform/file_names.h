@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace trelvant {
 
@@ -12,8 +13,13 @@ namespace trelvant {
 // it was given. An entry counts by its name alone: a dangling symbolic link is found too.
 std::filesystem::path ResolveFileName(const std::filesystem::path& path);
 
-// A path as the user reads it in a message (UTF-8).
+// A path as the user reads it in a message (UTF-8), with the platform's own separator: on
+// Windows "C:/Projects/Boiler2" shows as "C:\Projects\Boiler2".
 std::string DisplayPath(const std::filesystem::path& path);
+
+// The path a UTF-8 text names (a command-line argument, a stored name). A plain std::string
+// would be read in the system's 8-bit code page on Windows.
+std::filesystem::path PathFromUtf8(std::string_view text);
 
 // True when path, in any case of its last component, names an entry of its folder, even one
 // that cannot be read (a dangling link, a folder, a file without permission).

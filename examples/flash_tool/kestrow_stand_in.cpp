@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     std::string entry;
     for (int i = 1; i < argc; ++i) entry += std::string("\"") + argv[i] + "\" ";
     entry += verdict;
-    std::ofstream log(ownFolder(argv[0]) / "Kestrow.log", std::ios::app);
+    std::ofstream log(ownFolder(argv[0]) / "Kestrow.log", std::ios::app | std::ios::binary);  // "\n" on every platform
     log << entry << '\n';
     return verdict.rfind("ok", 0) == 0 ? 0 : 1;
 }

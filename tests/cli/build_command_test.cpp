@@ -90,5 +90,19 @@ TEST(CliHelp, DescribesTheToolAndEachCommand)
     EXPECT_NE(build.out.find("--build-time"), std::string::npos);
 }
 
+#ifdef TRELVANT_WITHOUT_IMPORT
+// A build made without the spreadsheet libraries says so in its help and knows no import.
+TEST(CliHelp, ABuildWithoutTheImportSaysSo)
+{
+    const test::ToolRun tool = RunTool({"--help"});
+    EXPECT_EQ(tool.exitCode, 0);
+    EXPECT_NE(tool.out.find("This build has no spreadsheet import: it was made without FreeXL and orcus"),
+              std::string::npos) << tool.out;
+    const test::ToolRun import = RunTool({"import"});
+    EXPECT_EQ(import.exitCode, 2);
+    EXPECT_NE(import.err.find("A subcommand is required"), std::string::npos) << import.err;
+}
+#endif
+
 }  // namespace
 }  // namespace trelvant

@@ -63,18 +63,7 @@ struct Road {
     // of its own; the exit status.
     int flash(const std::string& firmware, const std::string& port) const
     {
-        const auto quoted = [](const std::string& text) {
-            std::string out = "'";
-            for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-            return out + "'";
-        };
-        const std::string command = quoted((program / "Kestrow.exe").string()) + " " + quoted(firmware) + " " + quoted(port);
-        const int status = std::system(command.c_str());
-#ifndef _WIN32
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#else
-        return status;
-#endif
+        return test::RunProgram(program / "Kestrow.exe", {firmware, port}, folder / "flash.out", folder / "flash.err");
     }
     std::string log() const { return ReadText(program / "Kestrow.log"); }
 };

@@ -1,4 +1,5 @@
 #include "documents/frame_rows.h"
+#include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -80,8 +81,8 @@ TEST(KeepEditableFrames, CutsToTheGridAndSaysSo)
     rows.push_back({"251", "0", "N", ""});
     const std::optional<std::string> message = KeepEditableFrames(path, rows);
     ASSERT_TRUE(message.has_value());
-    EXPECT_EQ(*message, "/p/RCobDef.xml holds 251 frames, of which only the first 250 can be edited; "
-                        "OK writes these 250 only");
+    EXPECT_EQ(*message, DisplayPath(path) + " holds 251 frames, of which only the first 250 can be edited; "
+                                            "OK writes these 250 only");
     ASSERT_EQ(rows.size(), kMaxFrames);
     EXPECT_EQ(rows.back().front(), "1");
 }

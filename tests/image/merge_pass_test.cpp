@@ -1,3 +1,4 @@
+#include "platform/atomic_file.h"
 #include "platform/atomic_output_file.h"
 #include "image/srecord_pass.h"
 #include "tests/image/merge_test_support.h"
@@ -8,6 +9,13 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace trelvant {
 namespace {
@@ -48,7 +56,7 @@ TEST_P(BlockSize, DoesNotChangeWhatIsWrittenOrTheProgress)
 {
     TempFolder folder;
     WriteText(folder / "in.sx", kInput);
-    std::FILE* input = std::fopen((folder / "in.sx").c_str(), "rb");
+    std::FILE* input = OpenFile(folder / "in.sx", "rb");
     ASSERT_NE(input, nullptr);
     BankStage stages[] = {BankStage(1, kRecords)};
     RecordingReport report;
@@ -80,8 +88,18 @@ TEST(MergePass, AReadErrorStopsItAtTheLineBeingRead)
 {
     TempFolder folder;
     WriteText(folder / "in.sx", kInput);
-    std::FILE* input = std::fopen((folder / "in.sx").c_str(), "wb");  // reading it fails
+    std::FILE* input = OpenFile(folder / "in.sx", "rb");
     ASSERT_NE(input, nullptr);
+    // Reading fails: the descriptor beneath the stream is made write-only. (A stream opened with
+    // "wb" would do on Linux, but Wine's C library reads nothing there without an error.)
+#ifdef _WIN32
+    const int writeOnly = _wopen((folder / "in.sx").c_str(), _O_WRONLY);
+#else
+    const int writeOnly = open((folder / "in.sx").c_str(), O_WRONLY);
+#endif
+    ASSERT_GE(writeOnly, 0);
+    ASSERT_NE(dup2(writeOnly, fileno(input)), -1);
+    close(writeOnly);
     BankStage stages[] = {BankStage(1, kRecords), BankStage(2, kRecords)};
     RecordingReport report;
     EXPECT_FALSE(RunMergePass(input, kInput.size(), stages, nullptr, report));
@@ -115,7 +133,7 @@ TEST_P(FailingLine, IsNumberedFromOneAcrossBlocks)
         SCOPED_TRACE(c.input.substr(0, 40));
         TempFolder folder;
         WriteText(folder / "in.sx", c.input);
-        std::FILE* input = std::fopen((folder / "in.sx").c_str(), "rb");
+        std::FILE* input = OpenFile(folder / "in.sx", "rb");
         ASSERT_NE(input, nullptr);
         BankStage stages[] = {BankStage(1, kRecords)};
         RecordingReport report;

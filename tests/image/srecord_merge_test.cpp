@@ -413,7 +413,12 @@ INSTANTIATE_TEST_SUITE_P(Places, BaseFirmwarePlace,
 TEST(BaseFirmware, IsNotReplacedThroughALinkOfTheMergedFirmware)
 {
     const std::string text = Crlf({kS0, W1(0), W2(0), kS9});
+#ifdef _WIN32
+    // The standard library there makes no symbolic links (they need a privilege on Windows).
+    for (const bool hard : {true}) {
+#else
     for (const bool hard : {false, true}) {
+#endif
         SCOPED_TRACE(hard ? "hard link" : "symbolic link");
         MergeFolder folder(text);
         std::filesystem::remove(folder.merged);

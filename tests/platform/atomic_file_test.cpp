@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -162,6 +163,40 @@ TEST(AtomicFile, AReplacedFileKeepsItsPermissions)
     EXPECT_EQ(std::filesystem::status(dir / "bank1.bin").permissions() & perms::mask, mode);
 }
 #endif
+
+// Another program holds the file open (a viewer, a virus scanner). Linux replaces it: the holder
+// keeps reading the old bytes. Windows cannot replace a file open without delete sharing, as
+// the C library opens it: after a few tries the write fails, naming the file and the reason,
+// and the old file stays whole with no temporary beside it.
+TEST(AtomicFile, AFileOpenInAnotherProgram)
+{
+    TempFolder dir;
+    WriteText(dir / "bank1.bin", "old");
+    std::FILE* holder = OpenFile(dir / "bank1.bin", "rb");
+    ASSERT_NE(holder, nullptr);
+#ifdef _WIN32
+    try {
+        WriteFileAtomically(dir / "bank1.bin", "new");
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to write to " + DisplayPath(dir / "bank1.bin") + ": the file is in use by another program");
+    }
+    std::fclose(holder);
+    EXPECT_EQ(ReadText(dir / "bank1.bin"), "old");
+#else
+    WriteFileAtomically(dir / "bank1.bin", "new");
+    char held[4] = {};
+    EXPECT_EQ(std::fread(held, 1, 3, holder), 3u);
+    std::fclose(holder);
+    EXPECT_EQ(std::string(held), "old");
+    EXPECT_EQ(ReadText(dir / "bank1.bin"), "new");
+#endif
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    // Once the holder lets go, the next write replaces it everywhere.
+    WriteFileAtomically(dir / "bank1.bin", "newer");
+    EXPECT_EQ(ReadText(dir / "bank1.bin"), "newer");
+}
 
 // A run killed between the temporary and the rename left files of the writer's pattern behind.
 TEST(AtomicFile, TheNextWriteRemovesTemporariesThatAKilledRunLeft)
