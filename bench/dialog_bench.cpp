@@ -1,6 +1,8 @@
 // How long a dialog takes from the button press to its painted window, on the offscreen platform.
-#include "documents/pargen_document.h"
+#include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
+#include "documents/pargen_document.h"
+#include "editors/byte_map_editor.h"
 #include "editors/communication_dialog.h"
 #include "editors/frame_list_editor.h"
 #include "platform/platform.h"
@@ -12,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +85,62 @@ void BM_ReceiveFrameListEditorShow(benchmark::State& state)
 }
 // 0: the editor shown before; 1: its first showing, the editor made just before.
 BENCHMARK(BM_ReceiveFrameListEditorShow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The transmit byte map editor on the largest byte map: 250 frames, 2976 registers spread over
+// them, most on the first frame (the frame that takes longest to list).
+struct LargestTransmitByteMap {
+    test::TempFolder folder;
+    ProjectState project;
+    test::RecordingMessageBoxes boxes;
+    std::unique_ptr<TFInfoTpdoMB> editor;
+
+    LargestTransmitByteMap()
+    {
+        std::vector<FrameRow> frames;
+        for (int f = 0; f < 250; ++f) frames.push_back({"6", "0", std::to_string(61440 + f), std::to_string(f % 240), ""});
+        WriteFrameList(folder / "TCobDef.xml", Direction::Transmit, frames);
+        ByteMap map(250);
+        for (int f = 0; f < 250; ++f) map[f].NrPdo = f + 1;
+        for (int i = 0; i < 2976; ++i) {
+            const int frame = i < 1000 ? 0 : i % 250;
+            map[frame].registers.push_back({std::to_string(i + 1), std::to_string(16 * (i % 9) + (i + 1) % 9), "1"});
+        }
+        WriteByteMap(folder.path(), Direction::Transmit, map);
+        WritePargen(folder / "pargen.xml", PargenValues{.Write_J1939 = true});
+        project.folder = FromPath(folder.path());
+        BuildDocumentPaths(project);
+        editor = std::make_unique<TFInfoTpdoMB>(project, boxes);
+        editor->setEditorMode(Direction::Transmit);
+    }
+};
+
+// The transmit "Define J1939" on it: both documents read, 250 frame lines listed, the dialog
+// painted.
+void BM_TransmitByteMapEditorShow(benchmark::State& state)
+{
+    LargestTransmitByteMap f;
+    for (auto _ : state) showAndPaint(*f.editor);
+    if (!f.boxes.shown.empty() || f.editor->LPdoCanA()->count() != 250) state.SkipWithError("the byte map was not shown");
+}
+BENCHMARK(BM_TransmitByteMapEditorShow)->Unit(benchmark::kMillisecond);
+
+// Picking a frame in it and the repaint; every other pick is the frame with 1000 registers.
+void BM_TransmitByteMapFrameSelection(benchmark::State& state)
+{
+    LargestTransmitByteMap f;
+    f.editor->show();
+    QCoreApplication::processEvents();
+    int frame = 0;
+    for (auto _ : state) {
+        f.editor->LPdoCanA()->select(frame);
+        f.editor->LPdoCanAClick();
+        f.editor->repaint();
+        QCoreApplication::processEvents();
+        frame = frame == 0 ? 1 : 0;
+    }
+    if (!f.boxes.shown.empty() || f.editor->LIndMbCanA()->count() == 0) state.SkipWithError("no registers were listed");
+}
+BENCHMARK(BM_TransmitByteMapFrameSelection)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace trelvant

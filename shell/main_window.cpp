@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "editors/byte_map_editor.h"
 #include "editors/communication_dialog.h"
 #include "editors/frame_list_editor.h"
 #include "image/bank_files.h"
@@ -59,14 +60,24 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
         fpargen_->exec();
     });
     fpdoMB_ = new TFpdoMB(project_, platform_.boxes, this);
+    finfopdoMB_ = new TFInfopdoMB(project_, platform_.boxes, this);
     ftpdo2MB_ = new TFTpdo2MB(project_, platform_.boxes, this);
+    finfoTpdoMB_ = new TFInfoTpdoMB(project_, platform_.boxes, this);
     setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_RCOB")), [this] {
         fpdoMB_->setEditorMode(Direction::Receive);
         fpdoMB_->exec();
     });
+    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Info_RCOB")), [this] {
+        finfopdoMB_->setEditorMode(Direction::Receive);
+        finfopdoMB_->exec();
+    });
     setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_TCOB")), [this] {
         ftpdo2MB_->setEditorMode(Direction::Transmit);
         ftpdo2MB_->exec();
+    });
+    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Info_TCOB")), [this] {
+        finfoTpdoMB_->setEditorMode(Direction::Transmit);
+        finfoTpdoMB_->exec();
     });
 }
 

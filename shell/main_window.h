@@ -21,6 +21,8 @@ struct Platform;
 class TFAbout;
 class TFModifyFileSx;
 class TFpargen;
+class TFInfopdoMB;
+class TFInfoTpdoMB;
 class TFpdoMB;
 class TFTpdo2MB;
 class TFsaveproj;
@@ -58,6 +60,8 @@ public:
     TFpargen* Fpargen() const { return fpargen_; }
     TFpdoMB* FpdoMB() const { return fpdoMB_; }
     TFTpdo2MB* FTpdo2MB() const { return ftpdo2MB_; }
+    TFInfopdoMB* FInfopdoMB() const { return finfopdoMB_; }
+    TFInfoTpdoMB* FInfoTpdoMB() const { return finfoTpdoMB_; }
 
     // What an editor button opens once the project guard lets it through; the opener stores the
     // editor mode into its editor and shows it modally.
@@ -100,6 +104,8 @@ private:
     TFpargen* fpargen_ = nullptr;
     TFpdoMB* fpdoMB_ = nullptr;
     TFTpdo2MB* ftpdo2MB_ = nullptr;
+    TFInfopdoMB* finfopdoMB_ = nullptr;
+    TFInfoTpdoMB* finfoTpdoMB_ = nullptr;
 };
 
 }  // namespace trelvant

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QRegion>
@@ -24,21 +25,30 @@ char* toString(const std::vector<ShownBox>& boxes)
 
 bool MinimiseAndRestore(QWidget* window)
 {
+    // Counts the window system's shows that follow its hide. Some platforms show a minimised
+    // modal dialog again on their own while the minimising is handled, before showNormal().
     class SpontaneousShows final : public QObject {
     public:
         bool eventFilter(QObject*, QEvent* event) override
         {
-            if (event->type() == QEvent::Show && event->spontaneous()) ++count;
+            if (!event->spontaneous()) return false;
+            if (event->type() == QEvent::Hide) hidden = true;
+            if (event->type() == QEvent::Show && hidden) ++count;
             return false;
         }
+        bool hidden = false;
         int count = 0;
     } shows;
     window->installEventFilter(&shows);
     window->showMinimized();
     QCoreApplication::processEvents();
-    shows.count = 0;
     window->showNormal();
-    QCoreApplication::processEvents();
+    // The window system's show may take more than one pass of the event loop on a busy machine.
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    } while (shows.count == 0 && waited.elapsed() < 2000);
     window->removeEventFilter(&shows);
     return shows.count > 0;
 }

@@ -1,6 +1,8 @@
-// Grabs the two frame list editors, a few rows filled, to PNG files in the folder given as the
-// first argument.
+// Grabs the frame list editors and the byte map editors, a few rows filled, to PNG files in the
+// folder given as the first argument.
+#include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
+#include "editors/byte_map_editor.h"
 #include "editors/frame_list_editor.h"
 #include "platform/platform.h"
 #include "shell/project_state.h"
@@ -9,6 +11,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
 
@@ -43,5 +47,32 @@ int main(int argc, char* argv[])
     transmit.sgA()->horizontalScrollBar()->setValue(transmit.sgA()->horizontalScrollBar()->maximum());
     transmit.sgA()->verticalScrollBar()->setValue(5);
     transmit.grab().save(out + "/transmit_frames_scrolled.png");
+
+    // The byte maps: the second frame picked, its second register shown.
+    trelvant::ByteMap map(3);
+    for (int f = 0; f < 3; ++f) map[f].NrPdo = f + 1;
+    map[0].registers = {{"10", "33", "1"}};
+    map[1].registers = {{"0x20", "18", "0"}, {"21", "8", "1"}, {"22", "136", "0"}};
+    trelvant::WriteByteMap(project.path(), trelvant::Direction::Receive, map);
+    trelvant::WriteByteMap(project.path(), trelvant::Direction::Transmit, map);
+    trelvant::test::WriteText(project / "pargen.xml", "<GeneralParameter><Write_J1939>1</Write_J1939></GeneralParameter>");
+    const auto grabMap = [&](trelvant::ByteMapEditor& editor, const QString& name) {
+        editor.show();
+        editor.LPdoCanA()->select(1);
+        editor.LPdoCanAClick();
+        editor.LIndMbCanA()->select(1);
+        editor.LIndMbCanAClick();
+        editor.LIndMbCanA()->setFocus();
+        QCoreApplication::processEvents();
+        editor.grab().save(out + "/" + name + ".png");
+    };
+    trelvant::TFInfopdoMB receiveMap(state, boxes);
+    grabMap(receiveMap, "receive_map");
+    trelvant::TFInfoTpdoMB transmitMap(state, boxes);
+    grabMap(transmitMap, "transmit_map");
+    // Writing on request not allowed: the drop-down looks disabled.
+    trelvant::test::WriteText(project / "pargen.xml", "<GeneralParameter><Write_J1939>0</Write_J1939></GeneralParameter>");
+    transmitMap.hide();
+    grabMap(transmitMap, "transmit_map_no_write");
     return 0;
 }

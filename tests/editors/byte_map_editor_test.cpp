@@ -1,0 +1,614 @@
+#include "documents/byte_map_document.h"
+#include "editors/byte_map_editor.h"
+#include "platform/platform.h"
+#include "shell/main_window.h"
+#include "shell/project_state.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace trelvant;
+using trelvant::test::ModalScript;
+using trelvant::test::ShownBox;
+
+Q_DECLARE_METATYPE(trelvant::Direction)
+
+namespace {
+
+using Boxes = std::vector<ShownBox>;
+
+ShownBox Plain(const QString& text)
+{
+    return {ShownBox::Plain, text};
+}
+ShownBox Toolkit(const QString& text)
+{
+    return {ShownBox::Toolkit, text};
+}
+ShownBox NotAnInteger(const QString& text)
+{
+    return Toolkit(QStringLiteral("'%1' is not a valid integer value").arg(text));
+}
+
+// A project folder, the recording message boxes and the editor of one direction on it.
+struct EditorFixture {
+    test::TempFolder dir;
+    test::RecordingMessageBoxes boxes;
+    ProjectState project;
+    std::unique_ptr<ByteMapEditor> editor;
+
+    explicit EditorFixture(Direction direction)
+    {
+        project.folder = FromPath(dir.path());
+        BuildDocumentPaths(project);
+        if (direction == Direction::Receive) editor = std::make_unique<TFInfopdoMB>(project, boxes);
+        else editor = std::make_unique<TFInfoTpdoMB>(project, boxes);
+        editor->setEditorMode(direction);
+    }
+    Direction direction() const { return editor->editorMode(); }
+    bool transmit() const { return direction() == Direction::Transmit; }
+
+    // A frame list of frames with the PGNs 61441, 61442, ...
+    void writeFrames(int count) const
+    {
+        std::string xml = "<COBID>";
+        for (int f = 1; f <= count; ++f) {
+            const std::string pgn = std::to_string(61440 + f);
+            xml += transmit() ? "<row Priority=\"6\" DP=\"0\" PGN=\"" + pgn + "\" ID_DEV=\"" + std::to_string(f) +
+                                    "\" Mnemonic=\"\"/>"
+                              : "<row PGN=\"" + pgn + "\" ID_DEV=\"" + std::to_string(f) + "\" Delete=\"N\" Mnemonic=\"\"/>";
+        }
+        test::WriteText(dir / (transmit() ? "TCobDef.xml" : "RCobDef.xml"), xml + "</COBID>");
+    }
+    // Rows of (Index, NrPdo, PosComp[, Write_J1939]).
+    void writeMap(const std::string& rows) const
+    {
+        const std::string root = transmit() ? "TInfoCob" : "RInfoCob";
+        test::WriteText(ByteMapPath(dir.path(), direction()), "<" + root + ">" + rows + "</" + root + ">");
+    }
+    std::string map() const { return test::ReadText(ByteMapPath(dir.path(), direction())); }
+
+    void show() const
+    {
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    }
+
+    SelectionList* frames() const { return editor->LPdoCanA(); }
+    SelectionList* registers() const { return editor->LIndMbCanA(); }
+    static void click(SelectionList* list, int row)
+    {
+        QVERIFY2(row < list->count(), "no such item");
+        const QRect item = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    }
+    void pickFrame(int row) const { click(frames(), row); }
+    void pickRegister(int row) const { click(registers(), row); }
+    QStringList labels() const
+    {
+        QStringList texts;
+        for (int i = 0; i < registers()->count(); ++i) texts << registers()->item(i)->text();
+        return texts;
+    }
+
+    void press(const char* name) const
+    {
+        auto* button = editor->findChild<QPushButton*>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // The index typed, the high and low byte choices (0 none, 1 to 8 B1 to B8) clicked.
+    void enter(const QString& index, int high, int low) const
+    {
+        editor->EindexA()->setText(index);
+        choose(editor->PoscompMsbA(), high);
+        choose(editor->PoscompLsbA(), low);
+    }
+    static void choose(RadioGroup* group, int choice)
+    {
+        QTest::mouseClick(group->findChildren<QRadioButton*>()[choice], Qt::LeftButton);
+    }
+    QString index() const { return editor->EindexA()->text(); }
+    QList<int> choices() const { return {editor->PoscompMsbA()->itemIndex(), editor->PoscompLsbA()->itemIndex()}; }
+    std::vector<TClIndMB> entries(int frame) const { return editor->byteMap().at(frame).registers; }
+};
+
+}  // namespace
+
+class ByteMapEditorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowAndControls_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("receive") << Direction::Receive << "TFInfopdoMB" << "Receive J1939 Frame Info" << QSize(493, 545)
+                                 << "PGN                ID_DEV";
+        QTest::newRow("transmit") << Direction::Transmit << "TFInfoTpdoMB" << "Transmit J1939 Frame Info"
+                                  << QSize(563, 596) << "PRIOR       DP           PGN        ID_DEV";
+    }
+    void windowAndControls()
+    {
+        QFETCH(Direction, direction);
+        EditorFixture f(direction);
+        f.show();
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QSize, size);
+        QCOMPARE(f.editor->objectName(), name);
+        QCOMPARE(f.editor->windowTitle(), caption);
+        QCOMPARE(f.editor->size(), size);
+        QCOMPARE(f.editor->minimumSize(), size);
+        QCOMPARE(f.editor->maximumSize(), size);
+        auto* notebook = f.editor->findChild<QTabWidget*>();
+        QCOMPARE(notebook->count(), 1);
+        QCOMPARE(notebook->tabText(0), QString("Can0-ModBus"));
+
+        // Each list and edit box is reached through the caption the user sees.
+        const auto buddyOf = [&](const QString& text) -> QWidget* {
+            for (QLabel* label : f.editor->findChildren<QLabel*>())
+                if (label->text() == text) return label->buddy();
+            return nullptr;
+        };
+        QCOMPARE(buddyOf("MODBUS"), f.registers());
+        QCOMPARE(buddyOf("Correlated"), f.frames());
+        QCOMPARE(buddyOf("Index MODBUS"), f.editor->EindexA());
+        QCOMPARE(f.registers()->accessibleName(), QString("MODBUS"));
+        QCOMPARE(f.frames()->accessibleName(), QString("Correlated"));
+        QFETCH(QString, heading);
+        QCOMPARE(f.editor->findChild<QLabel*>("FrameHeading")->text(), heading);
+        for (const QString& text : {"Tanslate in", "High MODBUS Byte", "Low MODBUS Byte"})
+            QVERIFY2(std::ranges::any_of(f.editor->findChildren<QLabel*>(), [&](QLabel* l) { return l->text() == text; }),
+                     qPrintable(text));
+
+        // Register list, frame list, then the column of fields and buttons, from left to right.
+        QVERIFY(f.registers()->geometry().right() < f.frames()->x());
+        QVERIFY(f.frames()->geometry().right() < f.editor->EindexA()->x());
+        for (RadioGroup* group : {f.editor->PoscompMsbA(), f.editor->PoscompLsbA()}) {
+            QCOMPARE(group->title(), QString("Selected Frame Byte"));
+            QStringList items;
+            for (QRadioButton* button : group->findChildren<QRadioButton*>()) items << button->text();
+            QCOMPARE(items, (QStringList{"none", "B1", "B2", "B3", "B4", "B5", "B6", "B7", "B8"}));
+            QCOMPARE(group->itemIndex(), 0);
+            QCOMPARE(group->x(), f.editor->EindexA()->x());
+        }
+        const QStringList buttons{"DELETEa:Delete", "NewA:New",     "ModifyA:Modify", "copyA:Copy",     "PasteA:Paste",
+                                  "bitbtn1:OK",     "bitbtn2:Cancel", "button1:Export", "bitbtn4:Import"};
+        for (const QString& b : buttons) {
+            auto* button = f.editor->findChild<QPushButton*>(b.section(':', 0, 0));
+            QVERIFY2(button, qPrintable(b));
+            QCOMPARE(button->text(), b.section(':', 1));
+            QVERIFY(f.editor->rect().contains(button->mapTo(f.editor.get(), button->rect().bottomRight())));
+        }
+        QCOMPARE(f.editor->findChild<QPushButton*>("DELETEa")->x(), f.editor->EindexA()->x());
+
+        if (f.transmit()) {
+            QComboBox* send = f.editor->CB_Send_J1939();
+            QCOMPARE(send->objectName(), QString("CB_Send_J1939"));
+            QCOMPARE(send->count(), 2);
+            QCOMPARE(send->itemText(0), QString("False"));
+            QCOMPARE(send->itemText(1), QString("True"));
+            QCOMPARE(send->currentIndex(), 0);
+            QCOMPARE(send->accessibleName(), QString("Write J1939 Frame"));
+            QVERIFY(send->y() + send->parentWidget()->y() > f.editor->PoscompLsbA()->geometry().bottom());
+        } else {
+            QVERIFY(!f.editor->CB_Send_J1939());
+            QVERIFY(!f.editor->findChild<QComboBox*>());
+        }
+        QCOMPARE(f.editor->focusWidget(), f.editor->findChild<QPushButton*>("bitbtn1"));
+    }
+
+    void showingListsTheFramesAndResetsTheControls_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("receive") << Direction::Receive << "61442\t2";
+        QTest::newRow("transmit") << Direction::Transmit << "6\t0\t61442\t2";
+    }
+    void showingListsTheFramesAndResetsTheControls()
+    {
+        QFETCH(Direction, direction);
+        QFETCH(QString, line);
+        EditorFixture f(direction);
+        f.writeFrames(3);
+        f.writeMap(f.transmit() ? R"(<row Index="7" NrPdo="2" PosComp="18" Write_J1939="1"/>)"
+                                : R"(<row Index="7" NrPdo="2" PosComp="18"/>)");
+        f.show();
+        QCOMPARE(f.frames()->count(), 3);
+        QCOMPARE(f.frames()->item(1)->text(), line);
+        QCOMPARE(f.frames()->selectedRow(), -1);
+        QCOMPARE(f.registers()->count(), 0);
+
+        f.pickFrame(1);
+        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        f.pickRegister(0);
+        QCOMPARE(f.index(), QString("7"));
+        QCOMPARE(f.choices(), (QList<int>{1, 2}));
+
+        // Cancel drops the edits; the next showing starts from the documents with nothing picked.
+        f.press("DELETEa");
+        QCOMPARE(f.entries(1).size(), 0u);
+        f.press("bitbtn2");
+        QCOMPARE(f.editor->result(), int(QDialog::Rejected));
+        f.show();
+        QCOMPARE(f.frames()->selectedRow(), -1);
+        QCOMPARE(f.registers()->count(), 0);
+        QCOMPARE(f.index(), QString());
+        QCOMPARE(f.choices(), (QList<int>{0, 0}));
+        QCOMPARE(f.entries(1).size(), 1u);
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    void readingFailuresAreToldAndWhatWasReadStays()
+    {
+        EditorFixture f(Direction::Receive);
+        // The third frame lacks ID_DEV; the second row names frame 0.
+        test::WriteText(f.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/><row PGN="3"/></COBID>)");
+        f.writeMap(R"(<row Index="4" NrPdo="2" PosComp="1"/><row Index="5" NrPdo="0" PosComp="1"/><row Index="6" NrPdo="1" PosComp="1"/>)");
+        f.show();
+        QCOMPARE(f.boxes.shown, (Boxes{Plain("Error in reading file PDO XML"), Plain("Error in reading file SDOPDO XML")}));
+        QCOMPARE(f.frames()->count(), 2);
+        f.pickFrame(1);
+        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        f.pickFrame(0);
+        QCOMPARE(f.labels(), QStringList{});
+    }
+
+    void labelsFollowNewAndDelete()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="1"/><row Index="2" NrPdo="1" PosComp="2"/><row Index="3" NrPdo="1" PosComp="3"/>)");
+        f.show();
+        f.pickFrame(0);
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2"}));
+
+        f.enter("4", 0, 4);
+        f.press("NewA");
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2", "Ind Mb 3"}));
+        QCOMPARE(f.registers()->selectedRow(), 3);
+        QCOMPARE(f.index(), QString("4"));  // the fields keep what was typed
+        f.pickFrame(0);
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2", "Ind MB 3"}));
+
+        f.pickRegister(1);
+        f.press("DELETEa");
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 2", "Ind MB 3"}));
+        QCOMPARE(f.registers()->selectedRow(), -1);
+        QCOMPARE(f.index(), QString("2"));
+        f.pickRegister(1);  // labelled 2, now the former third entry
+        QCOMPARE(f.index(), QString("3"));
+        f.enter("9", 1, 1);
+        f.press("NewA");
+        QCOMPARE(f.labels().last(), QString("Ind Mb 3"));
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    void byteChoicesArePackedAndShown()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="255"/><row Index="2" NrPdo="1" PosComp="0x80"/>)");
+        f.show();
+        f.pickFrame(0);
+        f.pickRegister(0);
+        QCOMPARE(f.choices(), (QList<int>{8, 8}));  // 15 and 15, past the last item
+        f.pickRegister(1);
+        QCOMPARE(f.choices(), (QList<int>{8, 0}));
+
+        f.enter("3", 2, 1);
+        f.press("NewA");
+        QCOMPARE(f.entries(0).back().PosComp, std::string("33"));
+        f.enter("", 0, 0);
+        f.pickRegister(2);
+        QCOMPARE(f.choices(), (QList<int>{2, 1}));
+        f.enter("3", 0, 8);
+        f.press("ModifyA");
+        QCOMPARE(f.entries(0).back(), (TClIndMB{"3", "8", ""}));
+        QCOMPARE(f.labels().last(), QString("Ind Mb 2"));
+    }
+
+    void anIndexIsUsedOnceInTheWholeMap_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<int>("position");  // -1: New, else Modify of that register
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("New of an index of another frame") << "5" << 0 << -1 << true;
+        QTest::newRow("New of 010 where 10 is") << "010" << 0 << -1 << true;
+        QTest::newRow("New of 0x0A where 10 is") << "0x0A" << 1 << -1 << true;
+        QTest::newRow("New of a free index") << "6" << 0 << -1 << false;
+        QTest::newRow("Modify keeping its own index") << "5" << 1 << 0 << false;
+        QTest::newRow("Modify onto another register's index") << "10" << 1 << 0 << true;
+        QTest::newRow("New above the ordering bound") << "10066330" << 0 << -1 << false;
+    }
+    void anIndexIsUsedOnceInTheWholeMap()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, frame);
+        QFETCH(int, position);
+        QFETCH(bool, refused);
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(2);
+        f.writeMap(R"(<row Index="5" NrPdo="2" PosComp="1"/><row Index="10" NrPdo="1" PosComp="2"/>)");
+        f.show();
+        f.pickFrame(frame);
+        if (position >= 0) f.pickRegister(position);
+        const ByteMap before = f.editor->byteMap();
+        f.enter(typed, 1, 1);
+        f.press(position < 0 ? "NewA" : "ModifyA");
+        if (refused) {
+            QCOMPARE(f.boxes.shown, Boxes{Plain("Index or Subindex Not Valid")});
+            QCOMPARE(f.editor->byteMap(), before);
+            QCOMPARE(f.registers()->count(), static_cast<int>(before[frame].registers.size()));
+        } else {
+            QCOMPARE(f.boxes.shown, Boxes{});
+            const TClIndMB stored = position < 0 ? f.entries(frame).back() : f.entries(frame).at(position);
+            QCOMPARE(stored, (TClIndMB{typed.toStdString(), "17", ""}));
+        }
+    }
+
+    void textsThatAreNotIntegers()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.show();
+        f.pickFrame(0);
+        // With no register in the map nothing is compared: any text goes in.
+        f.enter("abc", 1, 2);
+        f.press("NewA");
+        QCOMPARE(f.boxes.shown, Boxes{});
+        QCOMPARE(f.entries(0), (std::vector<TClIndMB>{{"abc", "18", ""}}));
+
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("abc")});
+        QVERIFY(f.editor->isVisible());
+        QVERIFY(!std::filesystem::exists(ByteMapPath(f.dir.path(), Direction::Receive)));
+
+        // Its own text is converted first, so Modify cannot mend it; New of a number neither.
+        f.editor->EindexA()->setText("7");
+        f.press("ModifyA");
+        f.press("NewA");
+        QCOMPARE(f.boxes.shown, (Boxes{NotAnInteger("abc"), NotAnInteger("abc"), NotAnInteger("abc")}));
+        QCOMPARE(f.entries(0).size(), 1u);
+        f.press("DELETEa");
+        f.press("bitbtn1");
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.editor->result(), int(QDialog::Accepted));
+        QCOMPARE(f.map(), ByteMapXml(Direction::Receive, f.editor->byteMap()));
+
+        // A stored PosComp that is not an integer: the index is shown, the byte choices stay.
+        f.boxes.shown.clear();
+        f.writeMap(R"(<row Index="12" NrPdo="1" PosComp="x"/>)");
+        f.show();
+        f.pickFrame(0);
+        f.enter("", 3, 4);
+        f.pickRegister(0);
+        QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("x")});
+        QCOMPARE(f.index(), QString("12"));
+        QCOMPARE(f.choices(), (QList<int>{3, 4}));
+    }
+
+    void copyAndPaste()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.writeFrames(1);
+        f.show();
+        // Before any Copy the buffer is empty: the index is emptied, the choices stay.
+        f.enter("44", 5, 6);
+        f.press("PasteA");
+        QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("")});
+        QCOMPARE(f.index(), QString());
+        QCOMPARE(f.choices(), (QList<int>{5, 6}));
+
+        f.enter("0x20", 7, 3);
+        f.editor->CB_Send_J1939()->setCurrentIndex(1);
+        f.press("copyA");
+        // The buffer outlives the showing; the drop-down keeps its choice.
+        f.press("bitbtn2");
+        f.show();
+        f.enter("", 0, 0);
+        f.editor->CB_Send_J1939()->setCurrentIndex(0);
+        f.press("PasteA");
+        QCOMPARE(f.index(), QString("0x20"));
+        QCOMPARE(f.choices(), (QList<int>{7, 3}));
+        QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 1);
+        f.pickFrame(0);
+        QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 1);
+        f.press("PasteA");
+        f.press("NewA");
+        QCOMPARE(f.entries(0), (std::vector<TClIndMB>{{"0x20", "115", "1"}}));
+        QCOMPARE(f.boxes.shown.size(), 1u);
+    }
+
+    void operationsNeedTheirSelection()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(2);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="1"/>)");
+        f.show();
+        const ByteMap before = f.editor->byteMap();
+        f.enter("2", 1, 1);
+        f.press("NewA");  // no frame
+        f.pickFrame(0);
+        f.press("ModifyA");  // no register
+        f.press("DELETEa");
+        QCOMPARE(f.editor->byteMap(), before);
+        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        f.pickRegister(0);
+        f.press("DELETEa");
+        f.press("DELETEa");  // nothing selected any more
+        f.press("ModifyA");
+        QCOMPARE(f.entries(0).size(), 0u);
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    void writeChoiceFollowsTheCommunicationParameters_data()
+    {
+        QTest::addColumn<QString>("pargen");  // empty: no document
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("no document") << "" << false;
+        QTest::newRow("0") << "<GeneralParameter><Write_J1939>0</Write_J1939></GeneralParameter>" << false;
+        QTest::newRow("1") << "<GeneralParameter><Write_J1939>1</Write_J1939></GeneralParameter>" << true;
+        QTest::newRow("256, low byte 0") << "<GeneralParameter><Write_J1939>256</Write_J1939></GeneralParameter>" << false;
+        QTest::newRow("not a number") << "<GeneralParameter><Write_J1939>yes</Write_J1939></GeneralParameter>" << false;
+        QTest::newRow("no element") << "<GeneralParameter/>" << false;
+    }
+    void writeChoiceFollowsTheCommunicationParameters()
+    {
+        QFETCH(QString, pargen);
+        QFETCH(bool, enabled);
+        EditorFixture f(Direction::Transmit);
+        f.writeFrames(1);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="1" Write_J1939="1"/>)");
+        if (!pargen.isEmpty()) test::WriteText(f.dir / "Pargen.xml", pargen.toStdString());
+        f.show();
+        QCOMPARE(f.editor->CB_Send_J1939()->isEnabled(), enabled);
+        QCOMPARE(f.boxes.shown, Boxes{});
+
+        // A disabled drop-down still gives its choice: "0", or what a register selection set.
+        f.pickFrame(0);
+        f.enter("2", 0, 1);
+        f.press("NewA");
+        QCOMPARE(f.entries(0).back().Write_J1939, std::string("0"));
+        f.pickRegister(0);
+        QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 1);
+        f.enter("3", 0, 1);
+        f.press("NewA");
+        QCOMPARE(f.entries(0).back().Write_J1939, std::string("1"));
+    }
+
+    void okWritesTheMapInIndexOrder()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.writeFrames(2);
+        f.writeMap(R"(<row Index="7" NrPdo="2" PosComp="18"/>)");  // no Write_J1939: read as "0"
+        f.show();
+        f.pickFrame(0);
+        f.enter("10", 2, 1);
+        f.press("NewA");
+        f.editor->CB_Send_J1939()->setCurrentIndex(1);
+        f.enter("$3", 0, 8);
+        f.press("NewA");
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown, Boxes{});
+        QCOMPARE(f.editor->result(), int(QDialog::Accepted));
+        QCOMPARE(f.map(), "<TInfoCob>"
+                          "<row Index=\"$3\" NrPdo=\"1\" PosComp=\"8\" Write_J1939=\"1\"/>"
+                          "<row Index=\"7\" NrPdo=\"2\" PosComp=\"18\" Write_J1939=\"0\"/>"
+                          "<row Index=\"10\" NrPdo=\"1\" PosComp=\"33\" Write_J1939=\"0\"/>"
+                          "</TInfoCob>");
+    }
+
+    void aFailingWriteKeepsTheDialogOpen()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.show();
+        f.pickFrame(0);
+        f.enter("1", 0, 1);
+        f.press("NewA");
+        std::filesystem::remove_all(f.dir.path());  // the project folder is gone
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown.size(), 1u);
+        QCOMPARE(f.boxes.shown[0].kind, ShownBox::Toolkit);
+        QVERIFY(f.editor->isVisible());
+        QCOMPARE(f.labels(), QStringList{"Ind Mb 0"});
+    }
+
+    void aRestoreFromTheTaskBarIsNotANewShowing()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.show();
+        f.pickFrame(0);
+        f.enter("5", 1, 2);
+        f.press("NewA");
+        QVERIFY(test::MinimiseAndRestore(f.editor.get()));
+        QCOMPARE(f.labels(), QStringList{"Ind Mb 0"});
+        QCOMPARE(f.entries(0).size(), 1u);
+    }
+
+    void theListsWorkByKeyboard()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(3);
+        f.writeMap(R"(<row Index="21" NrPdo="2" PosComp="33"/><row Index="22" NrPdo="2" PosComp="4"/>)");
+        f.show();
+        // From OK, the keyboard goes through the frames first.
+        f.frames()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f.frames()->selectedRow(), -1);
+        QTest::keyClick(f.frames(), Qt::Key_Down);
+        QCOMPARE(f.frames()->selectedRow(), 0);
+        QCOMPARE(f.labels(), QStringList{});
+        QTest::keyClick(f.frames(), Qt::Key_Down);
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1"}));
+
+        QTest::keyClick(f.frames(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.registers());
+        QTest::keyClick(f.registers(), Qt::Key_Down);
+        QCOMPARE(f.index(), QString("21"));
+        QCOMPARE(f.choices(), (QList<int>{2, 1}));
+        QTest::keyClick(f.registers(), Qt::Key_Down);
+        QCOMPARE(f.index(), QString("22"));
+        QCOMPARE(f.choices(), (QList<int>{0, 4}));
+        QTest::keyClick(f.registers(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.editor->EindexA());
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    void mainWindowOpensEachEditorInItsMode_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("frames");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("receive") << "btn_Info_RCOB" << "TFInfopdoMB Receive J1939 Frame Info" << "RCobDef.xml"
+                                 << "abc\t3";
+        QTest::newRow("transmit") << "btn_Info_TCOB" << "TFInfoTpdoMB Transmit J1939 Frame Info" << "TCobDef.xml"
+                                  << "1\t0\tabc\t3";
+    }
+    void mainWindowOpensEachEditorInItsMode()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, dialog);
+        QFETCH(QString, frames);
+        QFETCH(QString, line);
+        test::TempFolder program;
+        test::RecordingPlatform fake;
+        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);  // PROJECTS is the project folder
+        window.show();
+        test::WriteText(program / "PROJECTS" / frames.toStdString(),
+                        R"(<COBID><row Priority="1" DP="0" PGN="abc" ID_DEV="3" Mnemonic=""/></COBID>)");
+        QString seen;
+        QString firstLine;
+        ModalScript script([&](QDialog* shown) {
+            seen = shown->objectName() + " " + shown->windowTitle();
+            firstLine = shown->findChild<QListWidget*>("LPdoCanA")->item(0)->text();
+            QTest::mouseClick(shown->findChild<QPushButton*>("bitbtn2"), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+        QVERIFY(script.ran());
+        QCOMPARE(seen, dialog);
+        QCOMPARE(firstLine, line);
+        QCOMPARE(fake.boxes.shown, Boxes{});
+    }
+};
+
+QTEST_MAIN(ByteMapEditorTest)
+#include "byte_map_editor_test.moc"
