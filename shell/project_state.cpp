@@ -2,6 +2,7 @@
 
 #include "platform/file_names.h"
 #include "platform/platform.h"
+#include "platform/project_name.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,11 +55,10 @@ QString OpenedProjectName(const QString& projectFolder, const QString& projectsF
 
 NewProjectResult MakeProjectFolder(const QString& destinationFolder, const QString& typedName)
 {
-    static const QString notValid = QStringLiteral("Name project not valid");
-    // A name with a separator, "." or ".." would make a folder outside PROJECTS.
-    if (typedName.isEmpty() || typedName.contains(QLatin1Char('/')) || typedName.contains(QLatin1Char('\\')) ||
-        typedName == QStringLiteral(".") || typedName == QStringLiteral(".."))
-        return {NewProjectOutcome::Refused, notValid, {}};
+    // Empty, a separator, "." or "..", or a name that Windows refuses or changes: a project
+    // made here must keep its name on a Windows laptop, and stay inside PROJECTS.
+    if (const std::optional<std::string> refusal = NewProjectNameRefusal(typedName.toStdString()))
+        return {NewProjectOutcome::Refused, QString::fromStdString(*refusal), {}};
 
     const QString folder = JoinPath(destinationFolder, typedName);
     // Names compare without regard to case: Boiler2 and BOILER2 would be one folder on Windows.

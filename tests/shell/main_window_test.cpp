@@ -239,6 +239,13 @@ private slots:
         QTest::newRow("backslash") << "Site\\Boiler2" << notValid;
         QTest::newRow("dot") << "." << notValid;
         QTest::newRow("dot dot") << ".." << notValid;
+        // Names Windows refuses or changes: the project could not be copied to a Windows laptop.
+        QTest::newRow("device name") << "CON" << notValid;
+        QTest::newRow("device name with an extension") << "lpt1.xml" << notValid;
+        QTest::newRow("trailing dot") << "Boiler2." << notValid;
+        QTest::newRow("trailing blank") << "Boiler2 " << notValid;
+        QTest::newRow("colon") << "Boiler:2" << notValid;
+        QTest::newRow("control character") << "Boiler\t2" << notValid;
         QTest::newRow("existing") << "Boiler1" << "Name project not valid because directory already exists";
         QTest::newRow("existing in another case") << "BOILER1" << "Name project not valid because directory already exists";
     }
