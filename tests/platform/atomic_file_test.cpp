@@ -136,22 +136,6 @@ TEST(AtomicFile, ALinkThatLoopsIsRefused)
     EXPECT_EQ(entriesIn(dir.path()), 2u);
 }
 
-TEST(AtomicFile, AWriteProtectedFileIsRefusedAndKept)
-{
-    TempFolder dir;
-    WriteText(dir / "bankg.c", "old");
-    using std::filesystem::perms;
-    std::filesystem::permissions(dir / "bankg.c", perms::owner_read | perms::group_read | perms::others_read);
-    try {
-        WriteFileAtomically(dir / "bankg.c", "new");
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "bankg.c").string() + ": the file is write-protected");
-    }
-    EXPECT_EQ(ReadText(dir / "bankg.c"), "old");
-    EXPECT_EQ(entriesIn(dir.path()), 1u);
-}
-
 TEST(AtomicFile, AReplacedFileKeepsItsPermissions)
 {
     TempFolder dir;
@@ -163,6 +147,25 @@ TEST(AtomicFile, AReplacedFileKeepsItsPermissions)
     EXPECT_EQ(std::filesystem::status(dir / "bank1.bin").permissions() & perms::mask, mode);
 }
 #endif
+
+// On Windows the read-only attribute.
+TEST(AtomicFile, AWriteProtectedFileIsRefusedAndKept)
+{
+    TempFolder dir;
+    WriteText(dir / "bankg.c", "old");
+    using std::filesystem::perms;
+    std::filesystem::permissions(dir / "bankg.c", perms::owner_read | perms::group_read | perms::others_read);
+    try {
+        WriteFileAtomically(dir / "bankg.c", "new");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + DisplayPath(dir / "bankg.c") + ": the file is write-protected");
+    }
+    EXPECT_EQ(ReadText(dir / "bankg.c"), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    // Windows removes no read-only file: the folder's removal needs it writable again.
+    std::filesystem::permissions(dir / "bankg.c", perms::owner_all);
+}
 
 // Another program holds the file open (a viewer, a virus scanner). Linux replaces it: the holder
 // keeps reading the old bytes. Windows cannot replace a file open without delete sharing, as
