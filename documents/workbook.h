@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trelvant {
+
+// A field of a worksheet record: the cell's text, or nothing for an empty cell.
+using WorkbookField = std::optional<std::string>;
+
+// One row below a worksheet's title row, its fields in column order from the leftmost column.
+using WorkbookRecord = std::vector<WorkbookField>;
+
+struct Worksheet {
+    std::string name;                     // as the workbook spells it
+    std::vector<WorkbookRecord> records;  // the rows below the first row, in order
+};
+
+// The workbook kinds that can be read: .xls (BIFF5 and BIFF8), .xlsx and .ods.
+inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
+
+// Reads the worksheet whose name equals sheetName without regard to ASCII case (the first such one
+// in workbook order). nullopt when the workbook holds no such worksheet. The reader is chosen by
+// the file's first bytes, not its extension: a compound document is read as .xls, a zip as .xlsx
+// or .ods by its content.
+//
+// Records run from the second row down to the last row holding a value; each has one field per
+// column from A to the last column holding a value in any row (the widest row decides). A number
+// cell gives its text form ("61444", "-42", "4294967295" for whole numbers, the shortest exact
+// decimal otherwise: "0.1", "2.5", never an exponent), a text cell its text unchanged (UTF-8), a
+// boolean "1" or "0", a formula its stored result. An empty cell and a cell holding the empty
+// text both give nullopt.
+//
+// Throws Error when the file cannot be read as a workbook, whatever the reason: missing, not a
+// regular file, larger than 64 MiB (refused before it is read), neither a compound document nor a
+// zip, or damaged.
+std::optional<Worksheet> ReadWorksheet(const std::filesystem::path& workbook, std::string_view sheetName);
+
+}  // namespace trelvant

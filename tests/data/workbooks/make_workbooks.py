@@ -1,0 +1,244 @@
+#!/usr/bin/python3
+"""Writes the workbooks of the workbook reader's tests into this folder (README.md lists them).
+
+Needs Debian's python3-xlwt (.xls), python3-xlsxwriter (.xlsx) and python3-odf (.ods). Run it
+again after changing a content below; the tests read the committed files.
+"""
+
+import datetime
+import os
+import struct
+import zipfile
+
+import xlsxwriter
+import xlwt
+from odf.opendocument import OpenDocumentSpreadsheet
+from odf.table import Table, TableCell, TableRow
+from odf.text import P
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class Formula:
+    """A formula cell and the result the writer stores with it."""
+
+    def __init__(self, text, result):
+        self.text = text
+        self.result = result
+
+
+# A content is a list of worksheets (name, rows); a row is a list of cells: int, float, str, bool,
+# Formula or None for an empty cell.
+RPDODEF_TITLE = ["cobid", "id_dev_orig", "en_bypass", "posind", "n_tpdo"]
+MAP_TITLE = ["Index", "NrPdo", "PosComp"]
+
+CONTENTS = {
+    "receive_frames": [
+        ("Notes", [["rpdodef", "exported"], ["99999", 1], [None, "not this worksheet"]]),
+        ("rpdodef", [
+            RPDODEF_TITLE,
+            [61444, 0, "Y", "Engine speed"],
+            ["0xFEF1", 3, None, "Vehicle, speed"],
+            [None, 5],
+        ]),
+    ],
+    "transmit_frames": [
+        ("RPDODEF", [
+            ["Priority", "DP", "PGN", "ID_DEV", "Mnemonic"],
+            [6, 0, 61444, 0, "Torque"],
+            ["7", "1", "$FEF1", "239", ""],
+        ]),
+    ],
+    "receive_map": [("RInfoCob", [MAP_TITLE, [10, 1, 33], [11, 1, 8], [12, 5, 0]])],
+    "receive_map_upper": [("RINFOCOB", [MAP_TITLE, [10, 1, 33], [11, 1, 8], [12, 5, 0]])],
+    "receive_map_129": [("RInfoCob", [MAP_TITLE, [10, 129, 33], ["0x20", 2, 17]])],
+    "receive_map_bad_frame": [("RInfoCob", [MAP_TITLE, [10, 1, 33], [11, "x", 8], [12, 1, 0]])],
+    "receive_map_two_columns": [("RInfoCob", [["Index", "NrPdo"], [10, 1], [11, 1]])],
+    "transmit_map": [("TInfoCob", [MAP_TITLE, [10, 1, 33], ["$0B", 2, 136]])],
+    "many_frames": [
+        ("rpdodef", [RPDODEF_TITLE] + [[61440 + i, i % 240, "N", "Frame %d" % i] for i in range(260)]),
+    ],
+    "numbers": [
+        ("numbers", [
+            ["value", "what"],
+            [61444, "whole"],
+            [-42, "negative whole"],
+            [4294967295, "large whole"],
+            [0.1, "tenth"],
+            [2.5, "two and a half"],
+            [Formula("1+2", 3), "formula"],
+            [True, "boolean"],
+            [],
+            [7, "after the empty row"],
+        ]),
+    ],
+}
+
+
+def write_xls(name, sheets):
+    book = xlwt.Workbook(encoding="utf-8")
+    for sheet_name, rows in sheets:
+        sheet = book.add_sheet(sheet_name)
+        for r, row in enumerate(rows):
+            for c, value in enumerate(row):
+                if value is None:
+                    continue
+                if isinstance(value, Formula):
+                    # xlwt stores no result with a formula; write_xls puts it in afterwards.
+                    sheet.write(r, c, xlwt.Formula(value.text))
+                else:
+                    sheet.write(r, c, value)
+    path = os.path.join(HERE, name + ".xls")
+    book.save(path)
+    for sheet_name, rows in sheets:
+        for r, row in enumerate(rows):
+            for c, value in enumerate(row):
+                if isinstance(value, Formula):
+                    store_xls_formula_result(path, r, c, value.result)
+
+
+def store_xls_formula_result(path, row, column, result):
+    """Puts a number result into the FORMULA record of a cell, as spreadsheet programs save it."""
+    with open(path, "rb") as book:
+        data = bytearray(book.read())
+    # xlwt writes the result "empty text" (type 3, then 0xFFFF in the top bytes).
+    head = struct.pack("<HHHH", 0x0006, 0, row, column)
+    start = 0
+    found = None
+    while True:
+        at = data.find(head[:2], start)
+        if at < 0:
+            break
+        if data[at + 4 : at + 8] == head[4:] and data[at + 10 : at + 18] == struct.pack("<Q", 0xFFFF000000000003):
+            found = at
+            break
+        start = at + 1
+    if found is None:
+        raise SystemExit("no FORMULA record for row %d, column %d in %s" % (row, column, path))
+    data[found + 10 : found + 18] = struct.pack("<d", result)
+    with open(path, "wb") as book:
+        book.write(data)
+
+
+def write_xlsx(name, sheets):
+    book = xlsxwriter.Workbook(os.path.join(HERE, name + ".xlsx"))
+    book.set_properties({"created": datetime.datetime(2026, 1, 1)})
+    for sheet_name, rows in sheets:
+        sheet = book.add_worksheet(sheet_name)
+        for r, row in enumerate(rows):
+            for c, value in enumerate(row):
+                if value is None:
+                    continue
+                if isinstance(value, Formula):
+                    sheet.write_formula(r, c, "=" + value.text, None, value.result)
+                elif isinstance(value, bool):
+                    sheet.write_boolean(r, c, value)
+                elif isinstance(value, (int, float)):
+                    sheet.write_number(r, c, value)
+                else:
+                    sheet.write_string(r, c, value)
+    book.close()
+
+
+def ods_cell(value):
+    if value is None:
+        return TableCell()
+    if isinstance(value, Formula):
+        cell = TableCell(formula="of:=" + value.text, valuetype="float", value=value.result)
+        cell.addElement(P(text=str(value.result)))
+    elif isinstance(value, bool):
+        cell = TableCell(valuetype="boolean", booleanvalue="true" if value else "false")
+        cell.addElement(P(text="TRUE" if value else "FALSE"))
+    elif isinstance(value, (int, float)):
+        cell = TableCell(valuetype="float", value=value)
+        cell.addElement(P(text=str(value)))
+    else:
+        cell = TableCell(valuetype="string")
+        cell.addElement(P(text=value))
+    return cell
+
+
+def write_ods(name, sheets):
+    book = OpenDocumentSpreadsheet()
+    for sheet_name, rows in sheets:
+        table = Table(name=sheet_name)
+        for row in rows:
+            table_row = TableRow()
+            for value in row:
+                table_row.addElement(ods_cell(value))
+            table.addElement(table_row)
+        book.spreadsheet.addElement(table)
+    book.save(os.path.join(HERE, name + ".ods"))
+
+
+def write_zip(name, members):
+    with zipfile.ZipFile(os.path.join(HERE, name), "w", zipfile.ZIP_DEFLATED) as archive:
+        for member, text in members:
+            info = zipfile.ZipInfo(member, date_time=(2026, 1, 1, 0, 0, 0))
+            archive.writestr(info, text, zipfile.ZIP_DEFLATED)
+
+
+# A minimal .xlsx whose cells are inline strings (<c t="inlineStr">), as some programs write them
+# instead of a shared strings part; xlsxwriter cannot write these.
+INLINE_CONTENT_TYPES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">
+<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>
+<Default Extension="xml" ContentType="application/xml"/>
+<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>
+<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>
+</Types>"""
+INLINE_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>
+</Relationships>"""
+INLINE_WORKBOOK = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">
+<sheets><sheet name="RInfoCob" sheetId="1" r:id="rId1"/></sheets>
+</workbook>"""
+INLINE_WORKBOOK_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>
+</Relationships>"""
+
+
+def inline_cell(ref, value):
+    if isinstance(value, int):
+        return '<c r="%s"><v>%d</v></c>' % (ref, value)
+    return '<c r="%s" t="inlineStr"><is><t>%s</t></is></c>' % (ref, value)
+
+
+def inline_sheet(rows):
+    lines = []
+    for r, row in enumerate(rows, start=1):
+        cells = "".join(inline_cell("%s%d" % ("ABC"[c], r), value) for c, value in enumerate(row))
+        lines.append('<row r="%d">%s</row>' % (r, cells))
+    return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+            '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+            "<sheetData>%s</sheetData></worksheet>" % "".join(lines))
+
+
+def main():
+    for name, sheets in CONTENTS.items():
+        write_xls(name, sheets)
+        write_xlsx(name, sheets)
+        write_ods(name, sheets)
+
+    with open(os.path.join(HERE, "not_a_workbook.xls"), "w") as text:
+        text.write("cobid,id_dev_orig\n61444,0\n")
+    for extension in ("xls", "xlsx", "ods"):
+        with open(os.path.join(HERE, "receive_map." + extension), "rb") as whole:
+            data = whole.read()
+        with open(os.path.join(HERE, "receive_map_truncated." + extension), "wb") as half:
+            half.write(data[: len(data) // 2])
+    write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
+    write_zip("inline_strings.xlsx", [
+        ("[Content_Types].xml", INLINE_CONTENT_TYPES),
+        ("_rels/.rels", INLINE_RELS),
+        ("xl/workbook.xml", INLINE_WORKBOOK),
+        ("xl/_rels/workbook.xml.rels", INLINE_WORKBOOK_RELS),
+        ("xl/worksheets/sheet1.xml", inline_sheet([MAP_TITLE, [10, 1, 33], ["0x20", 2, 17]])),
+    ])
+
+
+if __name__ == "__main__":
+    main()
