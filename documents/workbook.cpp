@@ -8,6 +8,9 @@
 #include <orcus/format_detection.hpp>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
+#include <orcus/sax_parser.hpp>
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
 #include <orcus/spreadsheet/document.hpp>
 #include <orcus/spreadsheet/factory.hpp>
 #include <orcus/spreadsheet/sheet.hpp>
@@ -177,11 +180,74 @@ WorkbookField OrcusField(const ixion::model_context& model, const ixion::abs_add
     }
 }
 
+// orcus 0.17 reads two things of .xlsx wrongly without failing: cells of inline strings
+// (t="inlineStr") come out empty, and an empty shared string (<si><t/></si>) takes the text of the
+// shared string before it. This scan finds either, so such a workbook is refused, never misread.
+class XlsxMisreadScan : public orcus::sax_handler {
+public:
+    using orcus::sax_handler::attribute;
+
+    void start_element(const orcus::sax::parser_element& element) {
+        if (element.name == "si") {
+            inItem_ = true;
+            itemHasText_ = false;
+        } else if (element.name == "rPh") {
+            ++phoneticDepth_;  // the reading aid of East Asian text, not part of the string
+        } else if (element.name == "t") {
+            inText_ = true;
+        }
+    }
+    void end_element(const orcus::sax::parser_element& element) {
+        if (element.name == "si" && inItem_) {
+            if (!itemHasText_) found = true;
+            inItem_ = false;
+        } else if (element.name == "rPh" && phoneticDepth_ > 0) {
+            --phoneticDepth_;
+        } else if (element.name == "t") {
+            inText_ = false;
+        }
+    }
+    void characters(std::string_view text, bool /*transient*/) {
+        if (inItem_ && inText_ && phoneticDepth_ == 0 && !text.empty()) itemHasText_ = true;
+    }
+    void attribute(const orcus::sax::parser_attribute& attribute) {
+        if (attribute.name == "t" && attribute.value == "inlineStr") found = true;
+    }
+
+    bool found = false;
+
+private:
+    bool inItem_ = false;
+    bool itemHasText_ = false;
+    bool inText_ = false;
+    int phoneticDepth_ = 0;
+};
+
+bool XlsxHasMisreadCells(const std::string& bytes) {
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<unsigned char> part;
+    for (std::size_t index = 0; index < archive.get_file_entry_count(); ++index) {
+        std::string_view name = archive.get_file_entry_name(index);
+        if (!name.starts_with("xl/") || !name.ends_with(".xml")) continue;
+        if (!archive.read_file_entry(name, part)) continue;
+        XlsxMisreadScan scan;
+        orcus::sax_parser<XlsxMisreadScan> parser(reinterpret_cast<const char*>(part.data()), part.size(), scan);
+        parser.parse();
+        if (scan.found) return true;
+    }
+    return false;
+}
+
 std::optional<Worksheet> ReadZipWorksheet(const std::filesystem::path& workbook, const std::string& bytes,
                                           std::string_view sheetName) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     orcus::format_t format = orcus::detect(data, bytes.size());
     if (format != orcus::format_t::xlsx && format != orcus::format_t::ods) ThrowNotReadable(workbook);
+    if (format == orcus::format_t::xlsx && XlsxHasMisreadCells(bytes))
+        throw Error(DisplayPath(workbook) +
+                    " is not a workbook that can be read: it holds inline or empty shared strings");
 
     orcus::spreadsheet::document document{orcus::spreadsheet::range_size_t{1048576, 16384}};
     orcus::spreadsheet::import_factory factory{document};

@@ -127,7 +127,9 @@ def write_xlsx(name, sheets):
         sheet = book.add_worksheet(sheet_name)
         for r, row in enumerate(rows):
             for c, value in enumerate(row):
-                if value is None:
+                # xlsxwriter would store "" as an empty shared string, which the reader refuses
+                # (empty_shared_string.xlsx shows it); spreadsheet programs leave the cell empty.
+                if value is None or value == "":
                     continue
                 if isinstance(value, Formula):
                     sheet.write_formula(r, c, "=" + value.text, None, value.result)
@@ -230,6 +232,12 @@ def main():
             data = whole.read()
         with open(os.path.join(HERE, "receive_map_truncated." + extension), "wb") as half:
             half.write(data[: len(data) // 2])
+    book = xlsxwriter.Workbook(os.path.join(HERE, "empty_shared_string.xlsx"))
+    book.set_properties({"created": datetime.datetime(2026, 1, 1)})
+    sheet = book.add_worksheet("rpdodef")
+    for c, value in enumerate(["cobid", "id_dev_orig", "7", ""]):
+        sheet.write_string(c // 2, c % 2, value)
+    book.close()
     write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
     write_zip("inline_strings.xlsx", [
         ("[Content_Types].xml", INLINE_CONTENT_TYPES),
