@@ -33,6 +33,11 @@ namespace {
 // Far above any workbook of the four editors' tables (the largest is a few hundred rows).
 constexpr std::uintmax_t kMaxWorkbookBytes = 64u * 1024u * 1024u;
 
+// The used range of a worksheet, up to its last row and column, is held whole in memory: a value
+// in a far corner (XFD1048576) must not make it billions of cells. The editors' tables are a few
+// thousand cells.
+constexpr std::uint64_t kMaxWorksheetCells = 1u << 20;
+
 constexpr std::array<unsigned char, 8> kCompoundDocumentSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr std::array<unsigned char, 4> kZipSignature = {'P', 'K', 0x03, 0x04};
 
@@ -57,6 +62,13 @@ std::string NumberText(double value) {
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (error != std::errc()) return {};
     return std::string(buffer, end);
+}
+
+void CheckWorksheetSize(const std::filesystem::path& workbook, std::string_view name, std::uint64_t rows,
+                        std::uint64_t columns) {
+    if (rows * columns > kMaxWorksheetCells)
+        throw Error(DisplayPath(workbook) + " is not a workbook that can be read: its worksheet " + std::string(name) +
+                    " spans more than " + std::to_string(kMaxWorksheetCells) + " cells");
 }
 
 WorkbookField TextField(std::string_view text) {
@@ -150,6 +162,7 @@ std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& file, con
         if (freexl_select_active_worksheet(xls.get(), static_cast<unsigned short>(index)) != FREEXL_OK ||
             freexl_worksheet_dimensions(xls.get(), &rowCount, &columnCount) != FREEXL_OK)
             ThrowNotReadable(workbook);
+        CheckWorksheetSize(workbook, foundName, rowCount, columnCount);
         CellRows rows(rowCount, WorkbookRecord(columnCount));
         for (unsigned int r = 0; r < rowCount; ++r) {
             for (unsigned short c = 0; c < columnCount; ++c) {
@@ -272,6 +285,7 @@ std::optional<Worksheet> ReadZipWorksheet(const std::filesystem::path& workbook,
             // Rows and columns before the data range are empty; records still count from row 1.
             auto rowCount = static_cast<std::size_t>(range.last.row) + 1;
             auto columnCount = static_cast<std::size_t>(range.last.column) + 1;
+            CheckWorksheetSize(workbook, name, rowCount, columnCount);
             rows.assign(rowCount, WorkbookRecord(columnCount));
             for (ixion::row_t r = std::max<ixion::row_t>(range.first.row, 0); r <= range.last.row; ++r)
                 for (ixion::col_t c = std::max<ixion::col_t>(range.first.column, 0); c <= range.last.column; ++c)

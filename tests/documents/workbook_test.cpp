@@ -126,6 +126,7 @@ std::string ErrorMessage(const fs::path& workbook, std::string_view sheetName) {
 struct UnreadableCase {
     std::string file;
     std::string message;  // what the message holds after the file's path
+    std::string sheet = "RInfoCob";
 };
 
 TEST(WorkbookUnreadable, EndsTheReadWithError) {
@@ -135,10 +136,17 @@ TEST(WorkbookUnreadable, EndsTheReadWithError) {
         {"receive_map_truncated.xlsx", " is not a workbook that can be read"},
         {"receive_map_truncated.ods", " is not a workbook that can be read"},
         {"zip_not_a_workbook.xlsx", " is not a workbook that can be read"},
+        // One value in the worksheet's last cell: the used range is not made billions of cells.
+        {"far_corner.xls", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
+         "rpdodef"},
+        {"far_corner.xlsx", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
+         "rpdodef"},
+        {"far_corner.ods", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
+         "rpdodef"},
     };
     for (const UnreadableCase& c : cases) {
         SCOPED_TRACE(c.file);
-        std::string message = ErrorMessage(kData / c.file, "RInfoCob");
+        std::string message = ErrorMessage(kData / c.file, c.sheet);
         EXPECT_NE(message.find(c.file + c.message), std::string::npos) << message;
     }
 }

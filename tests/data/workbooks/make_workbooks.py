@@ -6,6 +6,7 @@ again after changing a content below; the tests read the committed files.
 """
 
 import datetime
+import io
 import os
 import struct
 import zipfile
@@ -170,7 +171,19 @@ def write_ods(name, sheets):
                 table_row.addElement(ods_cell(value))
             table.addElement(table_row)
         book.spreadsheet.addElement(table)
-    book.save(os.path.join(HERE, name + ".ods"))
+    save_ods(book, os.path.join(HERE, name + ".ods"))
+
+
+def save_ods(book, path):
+    """Saves with fixed dates on the zip's entries, so writing again gives the same bytes."""
+    buffer = io.BytesIO()
+    book.write(buffer)
+    with zipfile.ZipFile(io.BytesIO(buffer.getvalue())) as written, zipfile.ZipFile(path, "w") as archive:
+        for entry in written.infolist():
+            info = zipfile.ZipInfo(entry.filename, date_time=(2026, 1, 1, 0, 0, 0))
+            info.compress_type = entry.compress_type  # the mimetype entry stays stored, first
+            info.external_attr = entry.external_attr
+            archive.writestr(info, written.read(entry.filename))
 
 
 def write_zip(name, members):
@@ -219,6 +232,35 @@ def inline_sheet(rows):
             "<sheetData>%s</sheetData></worksheet>" % "".join(lines))
 
 
+def write_far_corner():
+    """Worksheet "rpdodef": a title in A1 and one number in the sheet's last cell."""
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("rpdodef")
+    sheet.write(0, 0, "cobid")
+    sheet.write(65535, 255, 1)  # IV65536, the last cell of a BIFF8 worksheet
+    book.save(os.path.join(HERE, "far_corner.xls"))
+
+    book = xlsxwriter.Workbook(os.path.join(HERE, "far_corner.xlsx"))
+    book.set_properties({"created": datetime.datetime(2026, 1, 1)})
+    sheet = book.add_worksheet("rpdodef")
+    sheet.write_string(0, 0, "cobid")
+    sheet.write_number(1048575, 16383, 1)  # XFD1048576
+    book.close()
+
+    book = OpenDocumentSpreadsheet()
+    table = Table(name="rpdodef")
+    row = TableRow()
+    row.addElement(ods_cell("cobid"))
+    table.addElement(row)
+    table.addElement(TableRow(numberrowsrepeated=1048574))
+    row = TableRow()
+    row.addElement(TableCell(numbercolumnsrepeated=16383))
+    row.addElement(ods_cell(1))
+    table.addElement(row)
+    book.spreadsheet.addElement(table)
+    save_ods(book, os.path.join(HERE, "far_corner.ods"))
+
+
 def main():
     for name, sheets in CONTENTS.items():
         write_xls(name, sheets)
@@ -238,6 +280,7 @@ def main():
     for c, value in enumerate(["cobid", "id_dev_orig", "7", ""]):
         sheet.write_string(c // 2, c % 2, value)
     book.close()
+    write_far_corner()
     write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
     write_zip("inline_strings.xlsx", [
         ("[Content_Types].xml", INLINE_CONTENT_TYPES),
