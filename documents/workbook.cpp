@@ -245,8 +245,11 @@ bool XlsxHasMisreadCells(const std::string& bytes) {
         std::string_view name = archive.get_file_entry_name(index);
         if (!name.starts_with("xl/") || !name.ends_with(".xml")) continue;
         if (!archive.read_file_entry(name, part)) continue;
+        // The parser looks at the character after the last one on damaged XML: a NUL there ends it.
+        const std::size_t size = part.size();
+        part.push_back('\0');
         XlsxMisreadScan scan;
-        orcus::sax_parser<XlsxMisreadScan> parser(reinterpret_cast<const char*>(part.data()), part.size(), scan);
+        orcus::sax_parser<XlsxMisreadScan> parser(reinterpret_cast<const char*>(part.data()), size, scan);
         parser.parse();
         if (scan.found) return true;
     }

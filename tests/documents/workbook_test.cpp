@@ -136,6 +136,9 @@ TEST(WorkbookUnreadable, EndsTheReadWithError) {
         {"receive_map_truncated.xlsx", " is not a workbook that can be read"},
         {"receive_map_truncated.ods", " is not a workbook that can be read"},
         {"zip_not_a_workbook.xlsx", " is not a workbook that can be read"},
+        // A part cut off inside a tag: the XML parser must stop at its end, not read past it.
+        {"damaged_xml.xlsx", " is not a workbook that can be read"},
+        {"damaged_xml.ods", " is not a workbook that can be read"},
         // One value in the worksheet's last cell: the used range is not made billions of cells.
         {"far_corner.xls", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
          "rpdodef"},

@@ -232,6 +232,18 @@ def inline_sheet(rows):
             "<sheetData>%s</sheetData></worksheet>" % "".join(lines))
 
 
+def write_cut_xml(source, target, part, cut_after):
+    """A copy of a zip workbook whose part ends inside a tag, as a damaged file may."""
+    with zipfile.ZipFile(os.path.join(HERE, source)) as whole:
+        members = []
+        for entry in whole.infolist():
+            data = whole.read(entry.filename).decode("utf-8")
+            if entry.filename == part:
+                data = data[: data.index(cut_after) + len(cut_after)]
+            members.append((entry.filename, data))
+    write_zip(target, members)
+
+
 def write_far_corner():
     """Worksheet "rpdodef": a title in A1 and one number in the sheet's last cell."""
     book = xlwt.Workbook(encoding="utf-8")
@@ -281,6 +293,8 @@ def main():
         sheet.write_string(c // 2, c % 2, value)
     book.close()
     write_far_corner()
+    write_cut_xml("receive_map.xlsx", "damaged_xml.xlsx", "xl/worksheets/sheet1.xml", '<c r="B2"')
+    write_cut_xml("receive_map.ods", "damaged_xml.ods", "content.xml", '<table:table-cell office:value-type="float"')
     write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
     write_zip("inline_strings.xlsx", [
         ("[Content_Types].xml", INLINE_CONTENT_TYPES),
