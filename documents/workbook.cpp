@@ -54,13 +54,14 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 // A whole number gives its digits alone ("61444", "-3", "4294967295"); any other number the
-// shortest decimal that reads back as the same double, never in exponent form.
-std::string NumberText(double value) {
-    if (!std::isfinite(value)) return {};
+// shortest decimal that reads back as the same double, never in exponent form. Not a number (a
+// formula without a stored result) gives an empty field.
+WorkbookField NumberField(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
     if (value == 0.0) return "0";  // also -0
-    char buffer[400];
+    char buffer[400];              // the longest fixed form of a double is 326 characters
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (error != std::errc()) return {};
+    if (error != std::errc()) return std::nullopt;
     return std::string(buffer, end);
 }
 
@@ -133,7 +134,7 @@ WorkbookField XlsField(const FreeXL_CellValue& cell) {
     case FREEXL_CELL_INT:
         return std::to_string(cell.value.int_value);
     case FREEXL_CELL_DOUBLE:
-        return NumberText(cell.value.double_value);
+        return NumberField(cell.value.double_value);
     case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
     case FREEXL_CELL_DATE:
@@ -183,7 +184,7 @@ WorkbookField OrcusField(const ixion::model_context& model, const ixion::abs_add
     // A formula cell's value type and value are its stored result.
     switch (cell.get_value_type()) {
     case ixion::cell_value_t::numeric:
-        return NumberText(cell.get_numeric_value());
+        return NumberField(cell.get_numeric_value());
     case ixion::cell_value_t::boolean:
         return std::string(cell.get_boolean_value() ? "1" : "0");
     case ixion::cell_value_t::string:

@@ -31,12 +31,16 @@ inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
 // column from A to the last column holding a value in any row (the widest row decides). A number
 // cell gives its text form ("61444", "-42", "4294967295" for whole numbers, the shortest exact
 // decimal otherwise: "0.1", "2.5", never an exponent), a text cell its text unchanged (UTF-8), a
-// boolean "1" or "0", a formula its stored result. An empty cell and a cell holding the empty
-// text both give nullopt.
+// boolean "1" or "0", a formula its stored result. An empty cell, a cell holding the empty text
+// and a formula without a stored result or with an error result all give nullopt.
+//
+// What the libraries below cannot give reads as an empty cell: the stored result of a formula in
+// .xls, a boolean cell in .ods.
 //
 // Throws Error when the file cannot be read as a workbook, whatever the reason: missing, not a
 // regular file, larger than 64 MiB (refused before it is read), neither a compound document nor a
-// zip, or damaged.
+// zip, damaged, an .xlsx holding inline strings or an empty shared string (which orcus would
+// misread), or a used range of the worksheet above 1048576 cells.
 std::optional<Worksheet> ReadWorksheet(const std::filesystem::path& workbook, std::string_view sheetName);
 
 }  // namespace trelvant

@@ -104,6 +104,14 @@ TEST_P(WorkbookRead, GivesTheRecordsBelowTheTitleRowWithTheirFields) {
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookRead, testing::Combine(testing::ValuesIn(kReadCases), testing::ValuesIn(kFormats)),
                          ReadCaseName);
 
+// Formulas give their stored result; one without a stored result or with an error result is an
+// empty cell, never a text such as "" or "nan".
+TEST(WorkbookFormula, GivesTheStoredResultOrNothing) {
+    std::optional<Worksheet> sheet = ReadWorksheet(kData / "formula_results.xlsx", "rpdodef");
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{{null, null, "ab", null, "2"}}));
+}
+
 TEST(WorkbookMissingWorksheet, IsNulloptInEveryFormat) {
     for (const std::string& format : kFormats) {
         SCOPED_TRACE(format);

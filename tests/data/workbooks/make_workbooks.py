@@ -193,43 +193,55 @@ def write_zip(name, members):
             archive.writestr(info, text, zipfile.ZIP_DEFLATED)
 
 
-# A minimal .xlsx whose cells are inline strings (<c t="inlineStr">), as some programs write them
-# instead of a shared strings part; xlsxwriter cannot write these.
-INLINE_CONTENT_TYPES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+# Minimal .xlsx files written by hand, for what xlsxwriter does not write: cells of inline strings
+# (<c t="inlineStr">), as some programs write them instead of a shared strings part, and formulas
+# without a stored result.
+MINIMAL_CONTENT_TYPES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">
 <Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>
 <Default Extension="xml" ContentType="application/xml"/>
 <Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>
 <Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>
 </Types>"""
-INLINE_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+MINIMAL_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
 <Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>
 </Relationships>"""
-INLINE_WORKBOOK = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+MINIMAL_WORKBOOK = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">
-<sheets><sheet name="RInfoCob" sheetId="1" r:id="rId1"/></sheets>
+<sheets><sheet name="%s" sheetId="1" r:id="rId1"/></sheets>
 </workbook>"""
-INLINE_WORKBOOK_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+MINIMAL_WORKBOOK_RELS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
 <Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>
 </Relationships>"""
 
 
-def inline_cell(ref, value):
+def inline_cell(value):
     if isinstance(value, int):
-        return '<c r="%s"><v>%d</v></c>' % (ref, value)
-    return '<c r="%s" t="inlineStr"><is><t>%s</t></is></c>' % (ref, value)
+        return '<c r="%%s"><v>%d</v></c>' % value
+    return '<c r="%%s" t="inlineStr"><is><t>%s</t></is></c>' % value
 
 
-def inline_sheet(rows):
+def minimal_sheet(rows):
+    """rows: lists of the <c> elements' texts, their references given."""
     lines = []
     for r, row in enumerate(rows, start=1):
-        cells = "".join(inline_cell("%s%d" % ("ABC"[c], r), value) for c, value in enumerate(row))
+        cells = "".join(cell % ("%s%d" % ("ABCDE"[c], r)) for c, cell in enumerate(row))
         lines.append('<row r="%d">%s</row>' % (r, cells))
     return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
             '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
             "<sheetData>%s</sheetData></worksheet>" % "".join(lines))
+
+
+def write_minimal_xlsx(name, sheet_name, rows):
+    write_zip(name, [
+        ("[Content_Types].xml", MINIMAL_CONTENT_TYPES),
+        ("_rels/.rels", MINIMAL_RELS),
+        ("xl/workbook.xml", MINIMAL_WORKBOOK % sheet_name),
+        ("xl/_rels/workbook.xml.rels", MINIMAL_WORKBOOK_RELS),
+        ("xl/worksheets/sheet1.xml", minimal_sheet(rows)),
+    ])
 
 
 def write_cut_xml(source, target, part, cut_after):
@@ -296,14 +308,16 @@ def main():
     write_cut_xml("receive_map.xlsx", "damaged_xml.xlsx", "xl/worksheets/sheet1.xml", '<c r="B2"')
     write_cut_xml("receive_map.ods", "damaged_xml.ods", "content.xml", '<table:table-cell office:value-type="float"')
     write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
-    write_zip("inline_strings.xlsx", [
-        ("[Content_Types].xml", INLINE_CONTENT_TYPES),
-        ("_rels/.rels", INLINE_RELS),
-        ("xl/workbook.xml", INLINE_WORKBOOK),
-        ("xl/_rels/workbook.xml.rels", INLINE_WORKBOOK_RELS),
-        ("xl/worksheets/sheet1.xml", inline_sheet([MAP_TITLE, [10, 1, 33], ["0x20", 2, 17]])),
+    write_minimal_xlsx("inline_strings.xlsx", "RInfoCob",
+                       [[inline_cell(v) for v in row] for row in [MAP_TITLE, [10, 1, 33], ["0x20", 2, 17]]])
+    write_minimal_xlsx("formula_results.xlsx", "rpdodef", [
+        ['<c r="%s"><v>1</v></c>'],
+        ['<c r="%s"><f>1+2</f></c>',                       # no stored result
+         '<c r="%s"><f>A1/0</f></c>',                      # no stored result
+         '<c r="%s" t="str"><f>"a"&amp;"b"</f><v>ab</v></c>',  # a text result
+         '<c r="%s" t="e"><f>1/0</f><v>#DIV/0!</v></c>',    # an error result
+         '<c r="%s"><f>A1*2</f><v>2</v></c>'],              # a number result
     ])
-
 
 if __name__ == "__main__":
     main()
