@@ -104,6 +104,15 @@ TEST_P(WorkbookRead, GivesTheRecordsBelowTheTitleRowWithTheirFields) {
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookRead, testing::Combine(testing::ValuesIn(kReadCases), testing::ValuesIn(kFormats)),
                          ReadCaseName);
 
+// Excel 5 and 95 workbooks hold 8-bit texts in the workbook's code page: they come out as UTF-8.
+TEST(WorkbookXls, ReadsBiff5TextsFromTheirCodePage) {
+    std::optional<Worksheet> sheet = ReadWorksheet(kData / "biff5.xls", "rinfocob");
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_EQ(sheet->name, "RInfoCob");
+    EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{
+                                  {"10", "1", "33"}, {"11", "1", "8"}, {"K\u00fchler S\u00fcd", "2", "17"}}));
+}
+
 // Formulas give their stored result; one without a stored result or with an error result is an
 // empty cell, never a text such as "" or "nan".
 TEST(WorkbookFormula, GivesTheStoredResultOrNothing) {

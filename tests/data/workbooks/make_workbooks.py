@@ -256,6 +256,51 @@ def write_cut_xml(source, target, part, cut_after):
     write_zip(target, members)
 
 
+def biff_record(record_id, data):
+    return struct.pack("<HH", record_id, len(data)) + data
+
+
+def write_biff5(name, sheet_name, rows):
+    """A BIFF5 workbook (Excel 5 and 95), which xlwt cannot write: 8-bit texts in code page 1252.
+
+    Its stream goes into the compound document of an xlwt workbook, in place of that one's
+    4096-byte "Workbook" stream (sector 0), and is named "Book" as BIFF5 names it.
+    """
+    def bof(kind):  # 0x0005 the workbook globals, 0x0010 a worksheet
+        return biff_record(0x0809, struct.pack("<HHHH", 0x0500, kind, 0x0DBB, 0x07CC))
+
+    sheet = bof(0x0010) + biff_record(0x0200, struct.pack("<HHHHH", 0, len(rows), 0, max(map(len, rows)), 0))
+    for r, row in enumerate(rows):
+        for c, value in enumerate(row):
+            if isinstance(value, int):
+                sheet += biff_record(0x0203, struct.pack("<HHHd", r, c, 0x0F, float(value)))  # NUMBER
+            else:
+                text = value.encode("cp1252")
+                sheet += biff_record(0x0204, struct.pack("<HHHH", r, c, 0x0F, len(text)) + text)  # LABEL
+    sheet += biff_record(0x000A, b"")  # EOF
+
+    title = sheet_name.encode("cp1252")
+    head = bof(0x0005) + biff_record(0x0042, struct.pack("<H", 1252))  # CODEPAGE
+    sheet_offset = len(head) + 4 + 7 + len(title) + 4  # after BOUNDSHEET and EOF
+    stream = (head + biff_record(0x0085, struct.pack("<IHB", sheet_offset, 0, len(title)) + title)
+              + biff_record(0x000A, b"") + sheet)
+
+    carrier = os.path.join(HERE, name)
+    book = xlwt.Workbook()
+    book.add_sheet("x")
+    book.save(carrier)
+    with open(carrier, "rb") as whole:
+        data = bytearray(whole.read())
+    entry = data.index("Workbook".encode("utf-16-le"))
+    if struct.unpack_from("<II", data, entry + 116) != (0, 4096) or len(stream) > 4096:
+        raise SystemExit("unexpected compound document from xlwt")
+    data[entry : entry + 64] = "Book".encode("utf-16-le").ljust(64, b"\0")
+    struct.pack_into("<H", data, entry + 64, 10)  # the name's length in bytes with its NUL
+    data[512 : 512 + 4096] = stream.ljust(4096, b"\0")
+    with open(carrier, "wb") as book_file:
+        book_file.write(data)
+
+
 def write_far_corner():
     """Worksheet "rpdodef": a title in A1 and one number in the sheet's last cell."""
     book = xlwt.Workbook(encoding="utf-8")
@@ -305,6 +350,7 @@ def main():
         sheet.write_string(c // 2, c % 2, value)
     book.close()
     write_far_corner()
+    write_biff5("biff5.xls", "RInfoCob", [MAP_TITLE, [10, 1, 33], [11, 1, 8], ["K\u00fchler S\u00fcd", 2, 17]])
     write_cut_xml("receive_map.xlsx", "damaged_xml.xlsx", "xl/worksheets/sheet1.xml", '<c r="B2"')
     write_cut_xml("receive_map.ods", "damaged_xml.ods", "content.xml", '<table:table-cell office:value-type="float"')
     write_zip("zip_not_a_workbook.xlsx", [("notes.txt", "cobid,id_dev_orig\n61444,0\n")])
