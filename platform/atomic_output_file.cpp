@@ -65,27 +65,66 @@ bool syncFolder(const std::filesystem::path& folder)
 #endif
 }
 
-// Renames temporary over destination, replacing it; the system's reason when it cannot.
-std::string replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination)
-{
 #ifdef _WIN32
-    // Write-through: the rename reaches the disk before the call returns, as the folder's flush
-    // does elsewhere. A file that another program holds open (an editor, a virus scanner, the
-    // indexer) cannot be replaced; such holds are often brief, so the rename is tried again a
-    // few times before the write fails.
+bool heldElsewhere(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+}
+
+// A file that another program holds open (an editor, a virus scanner, the indexer) cannot be
+// replaced on Windows. Such holds are often brief, so a step is tried again a few times; then
+// the system's reason, in words for a held file. Empty when the step succeeded.
+template <typename Step>
+std::string whileNotHeld(Step step)
+{
     constexpr int kAttempts = 10;
     constexpr DWORD kPauseMilliseconds = 50;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt > 0) Sleep(kPauseMilliseconds);
-        if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return {};
-        error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
+        error = step();
+        if (error == ERROR_SUCCESS) return {};
+        if (!heldElsewhere(error)) break;
     }
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION)
-        return "the file is in use by another program";
+    if (heldElsewhere(error)) return "the file is in use by another program";
     return std::system_category().message(static_cast<int>(error));
+}
+#endif
+
+// Why destination cannot be replaced now, checked before a set of files replaces any of its
+// old versions; empty when it can, or when it does not exist.
+std::string replaceable(const std::filesystem::path& destination)
+{
+#ifdef _WIN32
+    // Opening for deletion with every sharing allowed fails exactly while another handle
+    // refuses deletion, as one from the C library does.
+    return whileNotHeld([&]() -> DWORD {
+        const HANDLE file = CreateFileW(destination.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+        }
+        CloseHandle(file);
+        return ERROR_SUCCESS;
+    });
+#else
+    (void)destination;  // a rename replaces a file whoever holds it open
+    return {};
+#endif
+}
+
+// Renames temporary over destination, replacing it; the system's reason when it cannot.
+std::string replaceWith(const std::filesystem::path& temporary, const std::filesystem::path& destination)
+{
+#ifdef _WIN32
+    // Write-through: the rename reaches the disk before the call returns, as the folder's flush
+    // does elsewhere.
+    return whileNotHeld([&]() -> DWORD {
+        if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return ERROR_SUCCESS;
+        return GetLastError();
+    });
 #else
     std::error_code ec;
     std::filesystem::rename(temporary, destination, ec);
@@ -250,6 +289,8 @@ bool AtomicOutputFile::finish()
     if (std::fclose(file_) != 0) fail(SystemReason(errno ? errno : EIO));
     file_ = nullptr;
     finished_ = true;
+    if (!failed_)
+        if (std::string reason = replaceable(destination_); !reason.empty()) fail(std::move(reason));
     if (failed_) {
         std::error_code ec;
         std::filesystem::remove(temporary_, ec);

@@ -36,7 +36,9 @@ public:
     bool commit();
 
     // The two steps of commit(), for a set of files that replace their old versions together:
-    // finish() flushes and closes the temporary, publish() renames it over the target.
+    // finish() flushes and closes the temporary and makes sure the target can be replaced now
+    // (on Windows, that no other program holds it open), publish() renames it over the target.
+    // A set finishes every file before it publishes any.
     bool finish();
     bool publish();
 

@@ -1,9 +1,11 @@
 #include "image/bank_files.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/file_names.h"
 #include "tests/support/temp_folder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -140,6 +142,40 @@ TEST(BankFiles, AFailingFileLeavesTheOldSetWhole)
     EXPECT_NE(BankSourceText(second), oldSource);
     const auto bank1 = second.bank(1);
     EXPECT_EQ(ReadText(BankFilePath(project.path(), 1)), std::string(bank1.begin(), bank1.end()));
+}
+
+// Another program holds the last file of the set open (bankg.c in an editor). Windows cannot
+// replace it, and the build fails before any of the six is replaced; Linux replaces all six.
+TEST(BankFiles, AFileHeldOpenElsewhere)
+{
+    TempFolder project;
+    std::filesystem::create_directory(project / "bin");
+    const ConfigurationImage first;
+    WriteBankOutputs(first, project.path());
+    std::FILE* editor = OpenFile(project / "bin" / "bankg.c", "rb");
+    ASSERT_NE(editor, nullptr);
+    const ConfigurationImage second = patternedImage();
+#ifdef _WIN32
+    try {
+        WriteBankOutputs(second, project.path());
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + DisplayPath(project / "bin" / "bankg.c") +
+                                             ": the file is in use by another program");
+    }
+    std::fclose(editor);
+    const ConfigurationImage& expected = first;
+#else
+    WriteBankOutputs(second, project.path());
+    std::fclose(editor);
+    const ConfigurationImage& expected = second;
+#endif
+    for (int bank = 1; bank <= 5; ++bank) {
+        const auto bytes = expected.bank(bank);
+        EXPECT_TRUE(ReadText(BankFilePath(project.path(), bank)) == std::string(bytes.begin(), bytes.end())) << bank;
+    }
+    EXPECT_TRUE(ReadText(project / "bin" / "bankg.c") == BankSourceText(expected));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(project / "bin"), {}), 6);
 }
 
 TEST(ConfigurationImage, StoresFieldsLeastSignificantByteFirstCutToTheirWidth)
