@@ -1,6 +1,7 @@
 // trelvant-cli: the configurator's core without a display, for scripted builds.
 #include "cli/build_command.h"
 #include "cli/merge_command.h"
+#include "cli/table_commands.h"
 #include "cli/update_command.h"
 #include "platform/command_line.h"
 
@@ -31,6 +32,15 @@ int main(int argc, char** argv)
     CLI::App* mergeCommand = trelvant::cli::AddMergeCommand(tool, merge);
     trelvant::cli::UpdateOptions update;
     CLI::App* updateCommand = trelvant::cli::AddUpdateCommand(tool, update);
+    std::vector<CLI::App*> commands{buildCommand, mergeCommand, updateCommand};
+#ifndef TRELVANT_WITHOUT_IMPORT
+    trelvant::cli::ImportOptions import;
+    CLI::App* importCommand = trelvant::cli::AddImportCommand(tool, import);
+    commands.push_back(importCommand);
+#endif
+    trelvant::cli::ExportOptions exportOptions;
+    CLI::App* exportCommand = trelvant::cli::AddExportCommand(tool, exportOptions);
+    commands.push_back(exportCommand);
 
     // Arguments in UTF-8 on every platform, for project folders named in any script.
     std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
@@ -45,7 +55,7 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         std::cerr << e.what() << "\n\n";
         const CLI::App* usage = &tool;
-        for (const CLI::App* command : {buildCommand, mergeCommand, updateCommand})
+        for (const CLI::App* command : commands)
             if (command->parsed()) usage = command;
         std::cerr << (usage == &tool ? tool.help() : usage->help(tool.get_name()));
         return 2;
@@ -56,6 +66,10 @@ int main(int argc, char** argv)
         if (buildCommand->parsed()) return trelvant::cli::RunBuild(build, std::cerr);
         if (mergeCommand->parsed()) return trelvant::cli::RunMerge(merge, std::cerr);
         if (updateCommand->parsed()) return trelvant::cli::RunUpdate(update, std::cerr);
+#ifndef TRELVANT_WITHOUT_IMPORT
+        if (importCommand->parsed()) return trelvant::cli::RunImport(import, std::cerr);
+#endif
+        if (exportCommand->parsed()) return trelvant::cli::RunExport(exportOptions, std::cerr);
     } catch (const std::bad_alloc&) {
         std::cerr << "Not enough memory to complete the operation\n";
         return 1;

@@ -4,6 +4,7 @@
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
 #include "documents/reading_report.h"
+#include "documents/table_transfer.h"
 #include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/message_boxes.h"
@@ -373,6 +374,8 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
         if (RunHandler(boxes_, this, [this] { BitBtn1Click(); })) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(importButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { BitBtn4Click(); }); });
+    connect(exportButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { Button1Click(); }); });
 }
 
 void ByteMapEditor::connectHandler(QPushButton* button, void (ByteMapEditor::*handler)())
@@ -538,6 +541,26 @@ void ByteMapEditor::PasteAClick()
 void ByteMapEditor::BitBtn1Click()
 {
     WriteByteMap(ToPath(project_.folder), direction_, byteMap_);
+}
+
+void ByteMapEditor::BitBtn4Click()
+{
+    const std::optional<QString> workbook = import_.chooseWorkbook(this, project_.folder);
+    if (!workbook) return;
+    // The frames stay; the register list shows again when the user picks a frame.
+    LIndMbCanA_->clear();
+    EindexA_->clear();
+    PoscompMsbA_->setItemIndex(0);
+    PoscompLsbA_->setItemIndex(0);
+
+    const std::optional<Worksheet> sheet = TableImport::readSheet(*workbook, ByteMapSheet(direction_));
+    if (!sheet) return;
+    ImportByteMapRecords(byteMap_, sheet->records, direction_);
+}
+
+void ByteMapEditor::Button1Click()
+{
+    WriteExport(ExportPath(ToPath(project_.folder), ByteMapSheet(direction_)), ByteMapCsv(byteMap_));
 }
 
 TFInfopdoMB::TFInfopdoMB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent)

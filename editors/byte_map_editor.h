@@ -2,6 +2,7 @@
 
 #include "documents/byte_map.h"
 #include "documents/direction.h"
+#include "editors/table_import.h"
 
 #include <QDialog>
 #include <QGroupBox>
@@ -18,6 +19,7 @@ class QPushButton;
 
 namespace trelvant {
 
+class FileChooser;
 class MessageBoxes;
 struct ProjectState;
 
@@ -77,6 +79,9 @@ public:
 
     const ByteMap& byteMap() const { return byteMap_; }
 
+    // The file dialog of Import; the toolkit's own when none is set.
+    void setFileChooser(FileChooser& files) { import_.setFileChooser(files); }
+
     SelectionList* LIndMbCanA() const { return LIndMbCanA_; }
     SelectionList* LPdoCanA() const { return LPdoCanA_; }
     QLineEdit* EindexA() const { return EindexA_; }
@@ -95,6 +100,13 @@ public:
     void CopyAClick();
     void PasteAClick();
     void BitBtn1Click();  // writes the byte map; throws when it could not
+    // Import: the register list and fields emptied, then every register entry replaced by the
+    // records of the editor's worksheet in the workbook the user picks. Nothing is said when the
+    // workbook, the worksheet or a frame number cannot be read; what was done before stays.
+    void BitBtn4Click();
+    // Export: every register entry to "RInfoCob.csv" or "TInfoCob.csv" in the project folder.
+    // Throws when the file cannot be written.
+    void Button1Click();
 
 protected:
     ByteMapEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -127,6 +139,7 @@ private:
     Direction editorMode_;
     ByteMap byteMap_;
     CopyBuffer buffer_;
+    TableImport import_;
 
     SelectionList* LIndMbCanA_;
     SelectionList* LPdoCanA_;

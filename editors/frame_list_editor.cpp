@@ -1,6 +1,7 @@
 #include "editors/frame_list_editor.h"
 
 #include "documents/frame_rows.h"
+#include "documents/table_transfer.h"
 #include "platform/common_look.h"
 #include "platform/error.h"
 #include "platform/error_boundary.h"
@@ -213,6 +214,8 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
         if (RunHandler(boxes_, this, [&] { written = BitBtn1Click(); }) && written) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(importButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { BitBtn4Click(); }); });
+    connect(exportButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { Button1Click(); }); });
 
     configureFor(mode);
 }
@@ -312,6 +315,33 @@ bool FrameListEditor::BitBtn1Click()
     }
     WriteFrameList(ToPath(documentPath_), editorMode_, rows);
     return true;
+}
+
+void FrameListEditor::BitBtn4Click()
+{
+    const std::optional<QString> workbook = import_.chooseWorkbook(this, project_.folder);
+    if (!workbook) return;
+    for (int r = 0; r < kDataRows; ++r)
+        for (int c = 1; c < sgA_->columnCount(); ++c) delete sgA_->takeItem(r, c);
+
+    const std::optional<Worksheet> sheet = TableImport::readSheet(*workbook, kFrameListSheet);
+    if (!sheet) return;
+    const FrameListImport import = ImportFrameRows(sheet->records, editorMode_);
+    for (int r = 0; r < kDataRows; ++r) {
+        const FrameRow& row = import.rows[static_cast<std::size_t>(r)];
+        for (int c = 1; c < sgA_->columnCount() && c <= static_cast<int>(row.size()); ++c)
+            if (!row[c - 1].empty()) sgA_->setItem(r, c, new QTableWidgetItem(QString::fromStdString(row[c - 1])));
+    }
+    sgA_->scrollToTop();
+    if (import.leftOut > 0)
+        boxes_.plain(this, QStringLiteral("The list holds %1 frames: the last %2 records of the worksheet were not imported.")
+                               .arg(kDataRows)
+                               .arg(import.leftOut));
+}
+
+void FrameListEditor::Button1Click()
+{
+    WriteExport(ExportPath(ToPath(project_.folder), kFrameListSheet), FrameListCsv(gridRows()));
 }
 
 TFpdoMB::TFpdoMB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent)

@@ -2,6 +2,7 @@
 
 #include "documents/direction.h"
 #include "documents/frame_list_document.h"
+#include "editors/table_import.h"
 
 #include <QDialog>
 #include <QString>
@@ -13,6 +14,7 @@ class QTableWidget;
 
 namespace trelvant {
 
+class FileChooser;
 class MessageBoxes;
 struct ProjectState;
 
@@ -35,9 +37,18 @@ public:
     // The texts of the data rows 1 to 250, columns 1 and up; empty cells give empty texts.
     std::vector<FrameRow> gridRows() const;
 
+    // The file dialog of Import; the toolkit's own when none is set.
+    void setFileChooser(FileChooser& files) { import_.setFileChooser(files); }
+
     void FormShow();
     // Row checks, then the document written; false when a check failed and nothing was written.
     bool BitBtn1Click();
+    // Import: the grid's data cells emptied, then filled from the "rpdodef" worksheet of the
+    // workbook the user picks. Nothing is said when the workbook or the worksheet cannot be read.
+    void BitBtn4Click();
+    // Export: the list's first two columns to "rpdodef.csv" in the project folder. Throws when
+    // the file cannot be written.
+    void Button1Click();
 
 protected:
     FrameListEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -55,6 +66,7 @@ private:
     Direction columnsFor_;
     QString documentPath_;
 
+    TableImport import_;
     QTableWidget* sgA_;
     QPushButton* bitbtn1_;
 };

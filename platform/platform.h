@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/file_chooser.h"
 #include "platform/folder_browser.h"
 #include "platform/message_boxes.h"
 
@@ -17,6 +18,7 @@ struct Platform {
     FolderBrowser& folders;
     Desktop& desktop;
     const Clock& clock;  // the build's date and time
+    FileChooser& files;  // the workbook an editor imports
 };
 
 inline std::filesystem::path ToPath(const QString& text)

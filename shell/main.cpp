@@ -1,5 +1,6 @@
 #include "platform/common_look.h"
 #include "platform/desktop.h"
+#include "platform/file_chooser.h"
 #include "platform/folder_browser.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
@@ -16,7 +17,8 @@ int main(int argc, char* argv[])
     trelvant::QtFolderBrowser folders;
     trelvant::QtDesktop desktop;
     trelvant::SystemClock clock;
-    trelvant::Platform platform{boxes, folders, desktop, clock};
+    trelvant::QtFileChooser files;
+    trelvant::Platform platform{boxes, folders, desktop, clock, files};
 
     trelvant::TFTrelvanteFirmWare mainWindow(QCoreApplication::applicationDirPath(), platform);
     mainWindow.show();

@@ -63,6 +63,11 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
     finfopdoMB_ = new TFInfopdoMB(project_, platform_.boxes, this);
     ftpdo2MB_ = new TFTpdo2MB(project_, platform_.boxes, this);
     finfoTpdoMB_ = new TFInfoTpdoMB(project_, platform_.boxes, this);
+    // The four editors' Import opens the one file dialog of the main window.
+    fpdoMB_->setFileChooser(platform_.files);
+    finfopdoMB_->setFileChooser(platform_.files);
+    ftpdo2MB_->setFileChooser(platform_.files);
+    finfoTpdoMB_->setFileChooser(platform_.files);
     setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_RCOB")), [this] {
         fpdoMB_->setEditorMode(Direction::Receive);
         fpdoMB_->exec();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop.h"
+#include "platform/file_chooser.h"
 #include "platform/folder_browser.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
@@ -77,12 +78,31 @@ public:
     QStringList opened;
 };
 
+// Answers each file choice with the scripted file (nothing: the user cancels).
+class ScriptedFileChooser final : public FileChooser {
+public:
+    struct Call {
+        QString folder;
+        QStringList filters;
+    };
+
+    std::optional<QString> openFile(QWidget*, const QString& folder, const QStringList& filters) override
+    {
+        calls.push_back({folder, filters});
+        return answer;
+    }
+
+    std::optional<QString> answer;
+    std::vector<Call> calls;
+};
+
 struct RecordingPlatform {
     RecordingMessageBoxes boxes;
     ScriptedFolderBrowser folders;
     RecordingDesktop desktop;
     FixedClock clock{{2009, 12, 31, 23, 59, 58}};
-    Platform platform{boxes, folders, desktop, clock};
+    ScriptedFileChooser files;
+    Platform platform{boxes, folders, desktop, clock, files};
 };
 
 // Runs action on the next modal dialog as soon as it is shown (a modal dialog's exec() does not

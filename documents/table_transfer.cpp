@@ -1,0 +1,108 @@
+#include "documents/table_transfer.h"
+
+#include "documents/integer_conversion.h"
+#include "platform/atomic_file.h"
+
+#include <algorithm>
+
+namespace trelvant {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::string text(const WorkbookRecord& record, std::size_t field)
+{
+    return field < record.size() && record[field] ? *record[field] : std::string();
+}
+
+}  // namespace
+
+std::string_view ByteMapSheet(Direction direction)
+{
+    return direction == Direction::Receive ? "RInfoCob" : "TInfoCob";
+}
+
+std::filesystem::path ExportPath(const std::filesystem::path& projectFolder, std::string_view sheet)
+{
+    return projectFolder / (std::string(sheet) + ".csv");
+}
+
+FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Direction direction)
+{
+    const std::size_t columns = FrameListAttributes(direction).size();
+    FrameListImport result;
+    result.rows.assign(kMaxFrames, FrameRow(columns));
+    const std::size_t taken = std::min(records.size(), kMaxFrames);
+    for (std::size_t r = 0; r < taken; ++r)
+        for (std::size_t k = 0; k < columns; ++k) result.rows[r][k] = text(records[r], k);
+    result.leftOut = records.size() - taken;
+    return result;
+}
+
+ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookRecord>& records, Direction direction)
+{
+    for (TClPdo& frame : byteMap) frame.registers.clear();
+    ByteMapImport result;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        const WorkbookRecord& record = records[r];
+        if (record.size() < 3) {
+            result.stoppedAt = r;
+            result.stopReason = "the worksheet has fewer than three columns";
+            break;
+        }
+        const std::string frameText = text(record, 1);
+        const std::optional<std::int32_t> value = TryStrToInt(frameText);
+        if (!value) {
+            result.stoppedAt = r;
+            result.stopReason = "'" + frameText + "' is not a valid integer value";
+            break;
+        }
+        // Only the low 7 bits count: frame number 129 is frame 1.
+        const std::size_t n = static_cast<std::size_t>(*value & 127);
+        if (n == 0) {
+            result.stoppedAt = r;
+            result.stopReason = "frame number " + frameText + " names no frame";
+            break;
+        }
+        if (n > byteMap.size()) {
+            ++result.skipped;
+            continue;
+        }
+        TClIndMB entry{text(record, 0), text(record, 2), direction == Direction::Transmit ? "0" : ""};
+        byteMap[n - 1].registers.push_back(std::move(entry));
+        ++result.imported;
+    }
+    return result;
+}
+
+std::string FrameListCsv(const std::vector<FrameRow>& rows)
+{
+    std::string csv(kFrameListCsvTitle);
+    csv += kLineEnd;
+    const std::size_t count = std::min(rows.size(), kMaxFrames);
+    for (std::size_t r = 0; r < count; ++r) {
+        const FrameRow& row = rows[r];
+        if (row.empty() || row[0].empty()) break;
+        csv += row[0] + "," + (row.size() > 1 ? row[1] : std::string()) + ",0,0,0";
+        csv += kLineEnd;
+    }
+    return csv;
+}
+
+std::string ByteMapCsv(const ByteMap& byteMap)
+{
+    std::string csv;
+    for (const TClPdo& frame : byteMap)
+        for (const TClIndMB& entry : frame.registers) {
+            csv += entry.Index + "," + std::to_string(frame.NrPdo) + "," + entry.PosComp + ",";
+            csv += kLineEnd;
+        }
+    return csv;
+}
+
+void WriteExport(const std::filesystem::path& path, std::string_view bytes)
+{
+    WriteFileAtomically(path, bytes);
+}
+
+}  // namespace trelvant

@@ -1,0 +1,190 @@
+#include "documents/byte_map_document.h"
+#include "documents/frame_list_document.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace trelvant {
+namespace {
+
+using test::ReadText;
+using test::RunTool;
+using test::TempFolder;
+using test::WriteText;
+
+std::string Workbook(const std::string& name)
+{
+    return TRELVANT_WORKBOOKS "/" + name;
+}
+
+const char* const kReceiveFrames = R"(<COBID><row PGN="1" ID_DEV="1" Delete="N" Mnemonic=""/><row PGN="2" ID_DEV="2" Delete="N" Mnemonic=""/></COBID>)";
+const char* const kTransmitFrames =
+    R"(<COBID><row Priority="6" DP="0" PGN="1" ID_DEV="1" Mnemonic=""/><row Priority="6" DP="0" PGN="2" ID_DEV="2" Mnemonic=""/></COBID>)";
+const char* const kReceiveMap = R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/></RInfoCob>)";
+
+// Two frames each way and a receive byte map that every import replaces.
+struct Project {
+    TempFolder folder;
+    Project()
+    {
+        WriteText(folder / "RCobDef.xml", kReceiveFrames);
+        WriteText(folder / "TCobDef.xml", kTransmitFrames);
+        WriteText(folder / "RInfoCob.xml", kReceiveMap);
+    }
+    std::string path() const { return folder.path().string(); }
+    std::string read(const char* name) const { return ReadText(folder / name); }
+};
+
+TEST(CliImport, FrameListsAreReplacedAsTheEditorsOkWritesThem)
+{
+    Project project;
+    test::ToolRun run = RunTool({"import", project.path(), Workbook("receive_frames.xls"), "--into", "receive-frames"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    // The third record has no PGN: the list ends before it.
+    EXPECT_EQ(project.read("RCobDef.xml"),
+              FrameListXml(Direction::Receive, {{"61444", "0", "Y", "Engine speed"}, {"0xFEF1", "3", "", "Vehicle, speed"}}));
+
+    run = RunTool({"import", project.path(), Workbook("transmit_frames.xlsx"), "--into", "TRANSMIT-FRAMES"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(project.read("TCobDef.xml"),
+              FrameListXml(Direction::Transmit, {{"6", "0", "61444", "0", "Torque"}, {"7", "1", "$FEF1", "239", ""}}));
+}
+
+TEST(CliImport, RecordsBeyondTheListAreToldAndLeftOut)
+{
+    Project project;
+    const test::ToolRun run = RunTool({"import", project.path(), Workbook("many_frames.ods"), "--into", "receive-frames"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("the last 10 records were not imported"), std::string::npos) << run.err;
+    const FrameListLoad load = ReadFrameListForEditor(project.folder / "RCobDef.xml", Direction::Receive);
+    ASSERT_EQ(load.rows.size(), kMaxFrames);
+    EXPECT_EQ(load.rows.back(), (FrameRow{"61689", "9", "N", "Frame 249"}));
+}
+
+TEST(CliImport, ByteMapsAreReplacedAndWrittenInIndexOrder)
+{
+    Project project;
+    test::ToolRun run = RunTool({"import", project.path(), Workbook("receive_map_129.xlsx"), "--into", "receive-map"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(project.read("RInfoCob.xml"),
+              R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="0x20" NrPdo="2" PosComp="17"/></RInfoCob>)");
+
+    run = RunTool({"import", project.path(), Workbook("receive_map.ods"), "--into", "receive-map"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("1 records name a frame beyond the 2 frames"), std::string::npos) << run.err;
+    EXPECT_EQ(project.read("RInfoCob.xml"),
+              R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="1" PosComp="8"/></RInfoCob>)");
+
+    run = RunTool({"import", project.path(), Workbook("transmit_map.xls"), "--into", "transmit-map"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // $0B is 11: it follows 10.
+    EXPECT_EQ(project.read("TInfoCob.xml"), R"(<TInfoCob><row Index="10" NrPdo="1" PosComp="33" Write_J1939="0"/>)"
+                                            R"(<row Index="$0B" NrPdo="2" PosComp="136" Write_J1939="0"/></TInfoCob>)");
+}
+
+struct RefusedImport {
+    const char* name;
+    const char* workbook;
+    const char* into;
+    const char* document;  // that stays as it was
+    const char* message;   // a part of the message
+};
+
+class CliRefusedImports : public testing::TestWithParam<RefusedImport> {};
+
+TEST_P(CliRefusedImports, WriteNothingAndEndWithStatusOne)
+{
+    const RefusedImport& c = GetParam();
+    Project project;
+    const std::string before = project.read(c.document);
+    const test::ToolRun run = RunTool({"import", project.path(), Workbook(c.workbook), "--into", c.into});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(project.read(c.document), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, CliRefusedImports,
+    testing::Values(
+        RefusedImport{"NoWorksheet", "receive_map.xls", "receive-frames", "RCobDef.xml", "no worksheet named rpdodef"},
+        RefusedImport{"NotAWorkbook", "not_a_workbook.xls", "receive-map", "RInfoCob.xml", "not_a_workbook.xls"},
+        RefusedImport{"NoSuchFile", "missing.xlsx", "receive-map", "RInfoCob.xml", "missing.xlsx"},
+        RefusedImport{"BadFrameNumber", "receive_map_bad_frame.xls", "receive-map", "RInfoCob.xml",
+                      "record 2: 'x' is not a valid integer value"},
+        RefusedImport{"TwoColumns", "receive_map_two_columns.ods", "receive-map", "RInfoCob.xml",
+                      "record 1: the worksheet has fewer than three columns"},
+        RefusedImport{"RowCheck", "receive_frames.xlsx", "transmit-frames", "TCobDef.xml",
+                      "Error in row 1!! The Priority of J1939 frame must be between 0 and 7"}),
+    [](const testing::TestParamInfo<RefusedImport>& info) { return std::string(info.param.name); });
+
+TEST(CliImport, AFrameListThatCannotBeReadStopsAByteMapImport)
+{
+    Project project;
+    WriteText(project.folder / "RCobDef.xml", "<COBID><row PGN=\"1\"/></COBID>");
+    const test::ToolRun run = RunTool({"import", project.path(), Workbook("receive_map.xls"), "--into", "receive-map"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("Error in reading file PDO XML", 0), 0u) << run.err;
+    EXPECT_EQ(project.read("RInfoCob.xml"), kReceiveMap);
+}
+
+TEST(CliExport, WritesTheEditorsCsvFiles)
+{
+    Project project;
+    WriteText(project.folder / "RCobDef.xml",
+              R"(<COBID><row PGN="61444" ID_DEV="0" Delete="N" Mnemonic="a,b"/><row PGN="0xFEF1" ID_DEV="3" Delete="Y" Mnemonic=""/></COBID>)");
+    WriteText(project.folder / "TInfoCob.xml", R"(<TInfoCob><row Index="3" NrPdo="2" PosComp="8" Write_J1939="1"/>)"
+                                               R"(<row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="2" PosComp="1"/></TInfoCob>)");
+    test::ToolRun run = RunTool({"export", project.path(), "--from", "receive-frames"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(project.read("rpdodef.csv"), "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n61444,0,0,0,0\r\n0xFEF1,3,0,0,0\r\n");
+
+    run = RunTool({"export", project.path(), "--from", "transmit-frames"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(project.read("rpdodef.csv"), "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n6,0,0,0,0\r\n6,0,0,0,0\r\n");
+
+    // The rows as the reading pass attaches them: by frame, then in document order.
+    run = RunTool({"export", project.path(), "--from", "transmit-map"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(project.read("TInfoCob.csv"), "10,1,33,\r\n3,2,8,\r\n11,2,1,\r\n");
+
+    std::filesystem::remove(project.folder / "RInfoCob.xml");
+    run = RunTool({"export", project.path(), "--from", "receive-map"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(project.read("RInfoCob.csv"), "");
+}
+
+TEST(CliExport, ADocumentThatCannotBeReadWritesNothing)
+{
+    Project project;
+    WriteText(project.folder / "RInfoCob.xml", "<RInfoCob><row Index=\"1\" NrPdo=\"0\" PosComp=\"1\"/></RInfoCob>");
+    const test::ToolRun run = RunTool({"export", project.path(), "--from", "receive-map"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("Error in reading file SDOPDO XML", 0), 0u) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(project.folder / "RInfoCob.csv"));
+}
+
+TEST(CliTables, UsageErrorsEndWithStatusTwo)
+{
+    Project project;
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"import", project.path(), Workbook("receive_map.xls"), "--into", "frames"},
+          std::vector<std::string>{"import", project.path(), "--into", "receive-map"},
+          std::vector<std::string>{"export", project.path()},
+          std::vector<std::string>{"export", (project.folder / "nowhere").string(), "--from", "receive-map"}}) {
+        const test::ToolRun run = RunTool(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments[0] << " " << arguments.back();
+        EXPECT_NE(run.err.find("Usage"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(RunTool({"import", "--help"}).exitCode, 0);
+    EXPECT_EQ(RunTool({"export", "--help"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace trelvant

@@ -1,0 +1,176 @@
+#include "documents/table_transfer.h"
+#include "platform/error.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trelvant {
+namespace {
+
+const WorkbookField kEmpty = std::nullopt;
+
+// A byte map of frame entries numbered from 1, each holding one register entry of its own that
+// the import must drop.
+ByteMap FramesWithOldEntries(int frames, Direction direction)
+{
+    ByteMap map(static_cast<std::size_t>(frames));
+    for (int f = 0; f < frames; ++f) {
+        map[f].PGN = std::to_string(61441 + f);
+        map[f].NrPdo = f + 1;
+        map[f].registers.push_back({"99" + std::to_string(f), "0", direction == Direction::Transmit ? "1" : ""});
+    }
+    return map;
+}
+
+TEST(FrameListImport, RecordsFillTheGridFromRowOneWithTheEditorsDataColumns)
+{
+    const std::vector<WorkbookRecord> records = {
+        {"61444", "0", "Y", "Engine speed", "dropped", "dropped too"},
+        {"0xFEF1", "3", kEmpty, "Vehicle, speed"},
+        {kEmpty, "5"},
+    };
+    const FrameListImport receive = ImportFrameRows(records, Direction::Receive);
+    ASSERT_EQ(receive.rows.size(), kMaxFrames);
+    EXPECT_EQ(receive.rows[0], (FrameRow{"61444", "0", "Y", "Engine speed"}));
+    EXPECT_EQ(receive.rows[1], (FrameRow{"0xFEF1", "3", "", "Vehicle, speed"}));
+    EXPECT_EQ(receive.rows[2], (FrameRow{"", "5", "", ""}));
+    EXPECT_EQ(receive.rows[3], FrameRow(4));
+    EXPECT_EQ(receive.rows[249], FrameRow(4));
+    EXPECT_EQ(receive.leftOut, 0u);
+
+    const FrameListImport transmit = ImportFrameRows(records, Direction::Transmit);
+    EXPECT_EQ(transmit.rows[0], (FrameRow{"61444", "0", "Y", "Engine speed", "dropped"}));
+    EXPECT_EQ(transmit.rows[2], (FrameRow{"", "5", "", "", ""}));
+}
+
+TEST(FrameListImport, RecordsBeyondTheGridAreCountedNotTaken)
+{
+    std::vector<WorkbookRecord> records;
+    for (int i = 0; i < 260; ++i) records.push_back({std::to_string(61440 + i), std::to_string(i % 240)});
+    const FrameListImport import = ImportFrameRows(records, Direction::Receive);
+    ASSERT_EQ(import.rows.size(), kMaxFrames);
+    EXPECT_EQ(import.rows[249], (FrameRow{"61689", "9", "", ""}));
+    EXPECT_EQ(import.leftOut, 10u);
+    EXPECT_EQ(ImportFrameRows({}, Direction::Receive).leftOut, 0u);
+}
+
+struct ByteMapCase {
+    const char* name;
+    Direction direction;
+    std::vector<WorkbookRecord> records;
+    std::vector<std::vector<TClIndMB>> registers;  // per frame entry after the import
+    std::size_t skipped;
+    std::optional<std::size_t> stoppedAt;
+
+    friend void PrintTo(const ByteMapCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ByteMapImports : public testing::TestWithParam<ByteMapCase> {};
+
+TEST_P(ByteMapImports, DropEveryEntryThenAppendByFrameNumber)
+{
+    const ByteMapCase& c = GetParam();
+    ByteMap map = FramesWithOldEntries(2, c.direction);
+    const ByteMapImport import = ImportByteMapRecords(map, c.records, c.direction);
+    ASSERT_EQ(map.size(), 2u);
+    EXPECT_EQ(map[0].registers, c.registers[0]);
+    EXPECT_EQ(map[1].registers, c.registers[1]);
+    EXPECT_EQ(map[0].NrPdo, 1);
+    EXPECT_EQ(import.skipped, c.skipped);
+    EXPECT_EQ(import.stoppedAt, c.stoppedAt);
+    EXPECT_EQ(import.stopReason.empty(), !c.stoppedAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ByteMapImports,
+    testing::Values(
+        ByteMapCase{"three records into two frames",
+                    Direction::Receive,
+                    {{"10", "1", "33"}, {"11", "1", "8"}, {"12", "5", "0"}},
+                    {{{"10", "33", ""}, {"11", "8", ""}}, {}},
+                    1,
+                    std::nullopt},
+        ByteMapCase{"frame number 129 is frame 1, texts kept as typed",
+                    Direction::Receive,
+                    {{"10", "129", "33"}, {"0x20", "$02", "17"}, {kEmpty, "2", kEmpty}},
+                    {{{"10", "33", ""}}, {{"0x20", "17", ""}, {"", "", ""}}},
+                    0,
+                    std::nullopt},
+        ByteMapCase{"transmit entries are not written on request",
+                    Direction::Transmit,
+                    {{"10", "1", "33"}, {"$0B", "2", "136"}},
+                    {{{"10", "33", "0"}}, {{"$0B", "136", "0"}}},
+                    0,
+                    std::nullopt},
+        ByteMapCase{"a frame number that is not an integer stops the import",
+                    Direction::Receive,
+                    {{"10", "1", "33"}, {"11", "x", "8"}, {"12", "1", "0"}},
+                    {{{"10", "33", ""}}, {}},
+                    0,
+                    1},
+        ByteMapCase{"an empty frame number stops it",
+                    Direction::Receive,
+                    {{"10", kEmpty, "33"}, {"12", "1", "0"}},
+                    {{}, {}},
+                    0,
+                    0},
+        ByteMapCase{"frame number 128 is frame 0 and stops it",
+                    Direction::Receive,
+                    {{"10", "2", "33"}, {"11", "128", "8"}},
+                    {{}, {{"10", "33", ""}}},
+                    0,
+                    1},
+        ByteMapCase{"a worksheet of two columns stops at its first record",
+                    Direction::Receive,
+                    {{"10", "1"}, {"11", "1"}},
+                    {{}, {}},
+                    0,
+                    0},
+        ByteMapCase{"no records leaves every frame empty", Direction::Transmit, {}, {{}, {}}, 0, std::nullopt}));
+
+TEST(Exports, FrameListLinesEndAtTheFirstRowWithoutItsFirstColumn)
+{
+    EXPECT_EQ(FrameListCsv({{"61444", "0", "Y", "Engine"}, {"0xFEF1", "3", "", ""}, {"", "7"}, {"1", "2"}}),
+              "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n"
+              "61444,0,0,0,0\r\n"
+              "0xFEF1,3,0,0,0\r\n");
+    EXPECT_EQ(FrameListCsv({}), "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n");
+    // Transmit rows give their Priority and Data Page; a comma in a value goes in unchanged.
+    EXPECT_EQ(FrameListCsv({{"6", "0,1", "61444", "0", "Torque"}}),
+              "cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n6,0,1,0,0,0\r\n");
+
+    std::vector<FrameRow> full(260, FrameRow{"61444", "0", "N", ""});
+    const std::string csv = FrameListCsv(full);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 251);
+}
+
+TEST(Exports, ByteMapLinesFollowTheFramesAndEndWithAComma)
+{
+    ByteMap map = FramesWithOldEntries(3, Direction::Transmit);
+    map[0].registers = {{"10", "33", "1"}, {"11", "8", "0"}};
+    map[1].registers.clear();
+    map[2].registers = {{"$0B", "136", "0"}};
+    EXPECT_EQ(ByteMapCsv(map), "10,1,33,\r\n11,1,8,\r\n$0B,3,136,\r\n");
+    for (TClPdo& frame : map) frame.registers.clear();
+    EXPECT_EQ(ByteMapCsv(map), "");
+}
+
+TEST(Exports, TheFileIsReplacedWholeInTheProjectFolder)
+{
+    test::TempFolder project;
+    const std::filesystem::path path = ExportPath(project.path(), ByteMapSheet(Direction::Receive));
+    EXPECT_EQ(path, project / "RInfoCob.csv");
+    EXPECT_EQ(ExportPath(project.path(), kFrameListSheet), project / "rpdodef.csv");
+    test::WriteText(path, "an older and much longer export\r\n");
+    WriteExport(path, "10,1,33,\r\n");
+    EXPECT_EQ(test::ReadText(path), "10,1,33,\r\n");
+    EXPECT_THROW(WriteExport(project / "missing folder" / "rpdodef.csv", "x"), Error);
+}
+
+}  // namespace
+}  // namespace trelvant

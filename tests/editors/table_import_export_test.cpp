@@ -1,0 +1,267 @@
+#include "documents/byte_map_document.h"
+#include "documents/frame_list_document.h"
+#include "editors/byte_map_editor.h"
+#include "editors/frame_list_editor.h"
+#include "platform/platform.h"
+#include "shell/project_state.h"
+#include "tests/support/recording_platform.h"
+#include "tests/support/temp_folder.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace trelvant;
+using trelvant::test::ShownBox;
+
+namespace {
+
+using Boxes = std::vector<ShownBox>;
+using Cells = QList<QStringList>;  // grid rows from row 1, texts of columns 1 and up
+
+QString Workbook(const QString& name)
+{
+    return QStringLiteral(TRELVANT_WORKBOOKS "/") + name;
+}
+
+// A project folder with the recording platform; the editor under test is made on it.
+struct Project {
+    test::TempFolder dir;
+    test::RecordingMessageBoxes boxes;
+    test::ScriptedFileChooser files;
+    ProjectState state;
+
+    Project()
+    {
+        state.folder = FromPath(dir.path());
+        BuildDocumentPaths(state);
+    }
+    template <typename Editor>
+    std::unique_ptr<Editor> editor()
+    {
+        auto made = std::make_unique<Editor>(state, boxes);
+        made->setFileChooser(files);
+        made->show();
+        return made;
+    }
+    static void press(QWidget* dialog, const char* name)
+    {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+    void importFrom(QWidget* dialog, const std::optional<QString>& workbook)
+    {
+        files.answer = workbook;
+        press(dialog, "bitbtn4");
+    }
+    std::string exported(const char* name) const { return test::ReadText(dir / name); }
+};
+
+Cells GridCells(const QTableWidget* grid, int rows)
+{
+    Cells cells;
+    for (int r = 0; r < rows; ++r) {
+        QStringList row;
+        for (int c = 1; c < grid->columnCount(); ++c) row << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+        cells << row;
+    }
+    return cells;
+}
+
+void Fill(QTableWidget* grid, const Cells& cells)
+{
+    for (int r = 0; r < cells.size(); ++r)
+        for (int c = 0; c < cells[r].size(); ++c) grid->setItem(r, c + 1, new QTableWidgetItem(cells[r][c]));
+}
+
+void AddFormats()
+{
+    QTest::addColumn<QString>("extension");
+    for (const char* extension : {"xls", "xlsx", "ods"}) QTest::newRow(extension) << extension;
+}
+
+}  // namespace
+
+class TableImportExportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frameListImportReplacesTheGrid_data() { AddFormats(); }
+    void frameListImportReplacesTheGrid()
+    {
+        QFETCH(QString, extension);
+        Project p;
+        auto editor = p.editor<TFpdoMB>();
+        Fill(editor->sgA(), {{"1", "1", "N", "old"}, {"2", "2"}, {"3", "3"}, {"4", "4"}, {"5", "5"}});
+        p.importFrom(editor.get(), Workbook("receive_frames." + extension));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(GridCells(editor->sgA(), 5), (Cells{{"61444", "0", "Y", "Engine speed"},
+                                                     {"0xFEF1", "3", "", "Vehicle, speed"},
+                                                     {"", "5", "", ""},
+                                                     {"", "", "", ""},
+                                                     {"", "", "", ""}}));
+        QCOMPARE(editor->sgA()->item(4, 0)->text(), QString("5"));  // the row numbers stay
+        QCOMPARE(p.files.calls.size(), 1u);
+        QCOMPARE(p.files.calls[0].folder, p.state.folder);
+        QCOMPARE(p.files.calls[0].filters,
+                 (QStringList{"File EXCEL (*.xls *.xlsx *.ods)", "File EXCEL (*.xls)"}));
+        QVERIFY(!std::filesystem::exists(FrameListPath(p.dir.path(), Direction::Receive)));  // only OK writes
+    }
+
+    void frameListImportFailuresLeaveTheGridCleared_data()
+    {
+        QTest::addColumn<QString>("workbook");  // empty: the user cancels
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("cancelled") << "" << false;
+        QTest::newRow("no rpdodef worksheet") << Workbook("receive_map.xls") << true;
+        QTest::newRow("not a workbook") << Workbook("not_a_workbook.xls") << true;
+        QTest::newRow("truncated") << Workbook("receive_map_truncated.xlsx") << true;
+        QTest::newRow("no such file") << Workbook("missing.xls") << true;
+    }
+    void frameListImportFailuresLeaveTheGridCleared()
+    {
+        QFETCH(QString, workbook);
+        QFETCH(bool, cleared);
+        Project p;
+        auto editor = p.editor<TFTpdo2MB>();
+        const Cells typed{{"6", "0", "61444", "0", "Torque"}};
+        Fill(editor->sgA(), typed);
+        p.importFrom(editor.get(), workbook.isEmpty() ? std::nullopt : std::optional<QString>(workbook));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(GridCells(editor->sgA(), 1), cleared ? (Cells{{"", "", "", "", ""}}) : typed);
+    }
+
+    void transmitFrameListImportTakesFiveColumns()
+    {
+        Project p;
+        auto editor = p.editor<TFTpdo2MB>();
+        p.importFrom(editor.get(), Workbook("transmit_frames.ods"));
+        QCOMPARE(GridCells(editor->sgA(), 3),
+                 (Cells{{"6", "0", "61444", "0", "Torque"}, {"7", "1", "$FEF1", "239", ""}, {"", "", "", "", ""}}));
+        Project::press(editor.get(), "bitbtn1");
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(test::ReadText(FrameListPath(p.dir.path(), Direction::Transmit)),
+                 FrameListXml(Direction::Transmit, {{"6", "0", "61444", "0", "Torque"}, {"7", "1", "$FEF1", "239", ""}}));
+    }
+
+    void recordsBeyondTheListAreLeftOutAndTold()
+    {
+        Project p;
+        auto editor = p.editor<TFpdoMB>();
+        p.importFrom(editor.get(), Workbook("many_frames.xlsx"));
+        QCOMPARE(p.boxes.shown,
+                 (Boxes{{ShownBox::Plain,
+                         "The list holds 250 frames: the last 10 records of the worksheet were not imported."}}));
+        QCOMPARE(GridCells(editor->sgA(), 250).last(), (QStringList{"61689", "9", "N", "Frame 249"}));
+    }
+
+    void frameListExport()
+    {
+        Project p;
+        auto editor = p.editor<TFpdoMB>();
+        // Unconfirmed edits are exported; the list ends before row 3.
+        Fill(editor->sgA(), {{"61444", "0", "Y", "a"}, {"0xFEF1", "3"}, {"", "9"}, {"7", "7"}});
+        Project::press(editor.get(), "button1");
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(p.exported("rpdodef.csv"),
+                 std::string("cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n61444,0,0,0,0\r\n0xFEF1,3,0,0,0\r\n"));
+        QVERIFY(editor->isVisible());
+
+        // A file that cannot be written: the toolkit's error box, the editor stays.
+        std::filesystem::remove_all(p.dir.path());
+        Project::press(editor.get(), "button1");
+        QCOMPARE(p.boxes.shown.size(), 1u);
+        QCOMPARE(p.boxes.shown[0].kind, ShownBox::Toolkit);
+        QVERIFY(editor->isVisible());
+    }
+
+    void byteMapImportReplacesEveryRegister_data() { AddFormats(); }
+    void byteMapImportReplacesEveryRegister()
+    {
+        QFETCH(QString, extension);
+        Project p;
+        test::WriteText(p.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/></COBID>)");
+        test::WriteText(p.dir / "RInfoCob.xml", R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/><row Index="41" NrPdo="2" PosComp="1"/></RInfoCob>)");
+        auto editor = p.editor<TFInfopdoMB>();
+        editor->LPdoCanA()->select(0);
+        editor->LPdoCanAClick();
+        editor->LIndMbCanA()->select(0);
+        editor->LIndMbCanAClick();
+        QCOMPARE(editor->EindexA()->text(), QString("40"));
+
+        p.importFrom(editor.get(), Workbook("receive_map." + extension));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(editor->byteMap()[0].registers, (std::vector<TClIndMB>{{"10", "33", ""}, {"11", "8", ""}}));
+        QCOMPARE(editor->byteMap()[1].registers, std::vector<TClIndMB>{});
+        // The lists show the change when the user picks a frame again.
+        QCOMPARE(editor->LIndMbCanA()->count(), 0);
+        QCOMPARE(editor->EindexA()->text(), QString());
+        QCOMPARE(editor->LPdoCanA()->selectedRow(), 0);
+        editor->LPdoCanAClick();
+        QCOMPARE(editor->LIndMbCanA()->count(), 2);
+
+        Project::press(editor.get(), "button1");
+        QCOMPARE(p.exported("RInfoCob.csv"), std::string("10,1,33,\r\n11,1,8,\r\n"));
+    }
+
+    void byteMapImportCases_data()
+    {
+        QTest::addColumn<QString>("workbook");
+        QTest::addColumn<QString>("frameOne");  // Index:PosComp of frame 1's entries after the import
+        QTest::addColumn<QString>("frameTwo");
+        QTest::newRow("worksheet named RINFOCOB") << "receive_map_upper.xls" << "10:33 11:8" << "";
+        QTest::newRow("frame number 129 is frame 1") << "receive_map_129.xlsx" << "10:33" << "0x20:17";
+        QTest::newRow("a bad frame number stops the import") << "receive_map_bad_frame.ods" << "10:33" << "";
+        QTest::newRow("two columns stop at the first record") << "receive_map_two_columns.xls" << "" << "";
+        // The controls are cleared, the registers stay.
+        QTest::newRow("no RInfoCob worksheet") << "receive_frames.xls" << "40:1" << "41:1";
+        QTest::newRow("not a workbook") << "not_a_workbook.xls" << "40:1" << "41:1";
+        QTest::newRow("truncated") << "receive_map_truncated.ods" << "40:1" << "41:1";
+    }
+    void byteMapImportCases()
+    {
+        QFETCH(QString, workbook);
+        QFETCH(QString, frameOne);
+        QFETCH(QString, frameTwo);
+        Project p;
+        test::WriteText(p.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/></COBID>)");
+        test::WriteText(p.dir / "RInfoCob.xml", R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/><row Index="41" NrPdo="2" PosComp="1"/></RInfoCob>)");
+        auto editor = p.editor<TFInfopdoMB>();
+        editor->EindexA()->setText("typed");
+        p.importFrom(editor.get(), Workbook(workbook));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(editor->EindexA()->text(), QString());
+        const auto entries = [&](int frame) {
+            QStringList texts;
+            for (const TClIndMB& entry : editor->byteMap()[frame].registers)
+                texts << QString::fromStdString(entry.Index + ":" + entry.PosComp);
+            return texts.join(' ');
+        };
+        QCOMPARE(entries(0), frameOne);
+        QCOMPARE(entries(1), frameTwo);
+    }
+
+    void transmitByteMapImportAndExport()
+    {
+        Project p;
+        test::WriteText(p.dir / "TCobDef.xml",
+                        R"(<COBID><row Priority="6" DP="0" PGN="1" ID_DEV="1" Mnemonic=""/><row Priority="6" DP="0" PGN="2" ID_DEV="2" Mnemonic=""/></COBID>)");
+        auto editor = p.editor<TFInfoTpdoMB>();
+        p.importFrom(editor.get(), Workbook("transmit_map.xlsx"));
+        QCOMPARE(editor->byteMap()[0].registers, (std::vector<TClIndMB>{{"10", "33", "0"}}));
+        QCOMPARE(editor->byteMap()[1].registers, (std::vector<TClIndMB>{{"$0B", "136", "0"}}));
+        Project::press(editor.get(), "button1");
+        QCOMPARE(p.exported("TInfoCob.csv"), std::string("10,1,33,\r\n$0B,2,136,\r\n"));
+        Project::press(editor.get(), "bitbtn1");
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(test::ReadText(ByteMapPath(p.dir.path(), Direction::Transmit)),
+                 std::string(R"(<TInfoCob><row Index="10" NrPdo="1" PosComp="33" Write_J1939="0"/>)"
+                             R"(<row Index="$0B" NrPdo="2" PosComp="136" Write_J1939="0"/></TInfoCob>)"));
+    }
+};
+
+QTEST_MAIN(TableImportExportTest)
+#include "table_import_export_test.moc"
