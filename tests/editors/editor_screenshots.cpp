@@ -4,12 +4,14 @@
 #include "documents/frame_list_document.h"
 #include "editors/byte_map_editor.h"
 #include "editors/frame_list_editor.h"
+#include "platform/file_chooser.h"
 #include "platform/platform.h"
 #include "shell/project_state.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,5 +76,16 @@ int main(int argc, char* argv[])
     trelvant::test::WriteText(project / "pargen.xml", "<GeneralParameter><Write_J1939>0</Write_J1939></GeneralParameter>");
     transmitMap.hide();
     grabMap(transmitMap, "transmit_map_no_write");
+
+    // Import's file dialog, opened in the project folder, grabbed and cancelled.
+    trelvant::test::WriteText(project / "Boiler workbook.xls", "");
+    trelvant::test::WriteText(project / "Boiler workbook.ods", "");
+    QTimer::singleShot(500, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialog->grab().save(out + "/import_file_dialog.png");
+            dialog->close();
+        }
+    });
+    trelvant::QtFileChooser().openFile(&receiveMap, state.folder, trelvant::TableImport::filters());
     return 0;
 }
