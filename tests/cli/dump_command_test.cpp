@@ -1,0 +1,265 @@
+#include "documents/integer_conversion.h"
+#include "documents/pargen_document.h"
+#include "documents/row_document.h"
+#include "image/bank_files.h"
+#include "image/bank_reader.h"
+#include "image/image_builder.h"
+#include "image/image_dump.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace trelvant {
+namespace {
+
+using test::RunTool;
+using test::TempFolder;
+using test::WriteText;
+
+// The dialog's list items, by the position pargen.xml stores.
+const std::vector<std::string> kCanBitRates = {"10", "20", "50", "100", "125", "250", "500", "800", "1000"};
+const std::vector<std::string> kSerialBitRates = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+const std::vector<std::string> kParities = {"NONE", "ODD", "EVEN"};
+
+std::int32_t number(const std::optional<std::string>& text)
+{
+    return StrToInt(text.value_or(""));
+}
+
+std::int32_t number(const XmlRow& row, std::string_view attribute)
+{
+    const std::string* text = row.attribute(attribute);
+    return StrToInt(text ? *text : "");
+}
+
+// Every field of the dump against the document it was built from.
+void expectAgreement(const ImageDump& d, const std::filesystem::path& project)
+{
+    const PargenTexts pargen = *ReadPargenTexts(project / "pargen.xml");
+    const auto parameter = [&](std::string_view name) {
+        const DumpParameter* p = d.parameter(name);
+        EXPECT_NE(p, nullptr) << name;
+        return p ? *p : DumpParameter{};
+    };
+    for (std::string_view name : kPargenElements) {
+        SCOPED_TRACE(name);
+        const std::int32_t value = number(pargen[name]);
+        const DumpParameter p = parameter(name);
+        EXPECT_FALSE(p.marked) << p.meaning;
+        if (name == "BaudRateCAN") {
+            EXPECT_EQ(p.stored, static_cast<std::uint32_t>(value + 1));
+            EXPECT_EQ(p.meaning, kCanBitRates.at(static_cast<std::size_t>(value)) + " kbit/s");
+        } else if (name == "CANType") {
+            EXPECT_EQ(p.stored, 1u);
+        } else {
+            EXPECT_EQ(p.stored, static_cast<std::uint32_t>(value));
+        }
+        if (name == "Baud_Ser") {
+            EXPECT_EQ(p.meaning, kSerialBitRates.at(static_cast<std::size_t>(value)) + " bit/s");
+        } else if (name == "Par_Ser") {
+            EXPECT_EQ(p.meaning, kParities.at(static_cast<std::size_t>(value)));
+        } else if (name == "Serial") {
+            EXPECT_EQ(p.meaning, value == 1 ? "RS485" : "RS232");
+        }
+    }
+
+    const RowDocument receive = *ReadRowDocument(project / "RCobDef.xml");
+    ASSERT_EQ(d.receiveFrames.count, receive.rows.size());
+    ASSERT_EQ(d.receiveFrames.rows.size(), receive.rows.size());
+    for (std::size_t i = 0; i < receive.rows.size(); ++i) {
+        SCOPED_TRACE("receive frame " + std::to_string(i + 1));
+        const DumpReceiveFrame& f = d.receiveFrames.rows[i];
+        const std::string* marked = receive.rows[i].attribute("Delete");
+        EXPECT_EQ(f.pgn, static_cast<std::uint32_t>(number(receive.rows[i], "PGN")));
+        EXPECT_EQ(f.device, number(receive.rows[i], "ID_DEV"));
+        EXPECT_EQ(f.position, i);
+        EXPECT_EQ(f.deleted, marked && (*marked == "Y" || *marked == "y"));
+    }
+
+    const RowDocument transmit = *ReadRowDocument(project / "TCobDef.xml");
+    ASSERT_EQ(d.transmitFrames.count, transmit.rows.size());
+    ASSERT_EQ(d.transmitFrames.rows.size(), transmit.rows.size());
+    for (std::size_t i = 0; i < transmit.rows.size(); ++i) {
+        SCOPED_TRACE("transmit frame " + std::to_string(i + 1));
+        const DumpTransmitFrame& f = d.transmitFrames.rows[i];
+        EXPECT_EQ(f.priority, static_cast<unsigned>(number(transmit.rows[i], "Priority")));
+        EXPECT_EQ(f.dataPage, static_cast<unsigned>(number(transmit.rows[i], "DP")));
+        EXPECT_EQ(f.pgn, static_cast<unsigned>(number(transmit.rows[i], "PGN")));
+        EXPECT_EQ(f.device, static_cast<unsigned>(number(transmit.rows[i], "ID_DEV")));
+        EXPECT_FALSE(f.marked);
+    }
+
+    for (const bool isTransmit : {false, true}) {
+        const RowDocument map = *ReadRowDocument(project / (isTransmit ? "TInfoCob.xml" : "RInfoCob.xml"));
+        const DumpTable<DumpMapRow>& rows = isTransmit ? d.transmitMap : d.receiveMap;
+        const std::size_t frames = (isTransmit ? transmit : receive).rows.size();
+        ASSERT_EQ(rows.count, map.rows.size());
+        ASSERT_EQ(rows.rows.size(), map.rows.size());
+        for (std::size_t i = 0; i < map.rows.size(); ++i) {
+            SCOPED_TRACE(std::string(isTransmit ? "transmit" : "receive") + " map row " + std::to_string(i + 1));
+            const DumpMapRow& r = rows.rows[i];
+            const std::int32_t positions = number(map.rows[i], "PosComp");
+            EXPECT_EQ(r.index, number(map.rows[i], "Index"));
+            EXPECT_EQ(r.nrPdo, number(map.rows[i], "NrPdo"));
+            EXPECT_EQ(r.frameExists, r.nrPdo >= 1 && r.nrPdo <= frames);
+            EXPECT_EQ(r.posComp, positions);
+            EXPECT_EQ(ByteChoiceName(r.high()), ByteChoiceName(positions / 16));
+            EXPECT_EQ(ByteChoiceName(r.low()), ByteChoiceName(positions % 16));
+            if (isTransmit) {
+                EXPECT_EQ(r.writeJ1939, number(map.rows[i], "Write_J1939"));
+            } else {
+                EXPECT_EQ(r.writeJ1939, std::nullopt);
+            }
+        }
+    }
+}
+
+// A project whose values reach the edges: hexadecimal texts, a deleted frame, data page 1,
+// priority 7, B8 with B8, a byte map row for a frame beyond the list, writing on request.
+void writeEdgeProject(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    PargenValues values;
+    values.BaudRateCAN = 8;
+    values.Baud_Ser = 7;
+    values.Par_Ser = 1;
+    values.IDDev_Ser = "$F7";
+    values.TimeOut_Ser = "0xFFFF";
+    values.TimeOut_Data = "255";
+    values.TO_ModReg = "65535";
+    values.Peer_to_Peer = true;
+    values.SerialRS485 = false;
+    values.Write_J1939 = true;
+    values.En_Rem_Req = true;
+    values.Pri_Des = "40001";
+    values.PGN1 = "40002";
+    values.PGN2 = "40003";
+    values.SA = "40004";
+    WritePargen(folder / "pargen.xml", values);
+    WriteText(folder / "RCobDef.xml", "<COBID><row PGN=\"0x1FECA\" ID_DEV=\"239\" Delete=\"y\" Mnemonic=\"\"/>"
+                                      "<row PGN=\"0\" ID_DEV=\"0\" Delete=\"\" Mnemonic=\"\"/>"
+                                      "<row PGN=\"$FEEF\" ID_DEV=\"0x10\" Mnemonic=\"\"/></COBID>");
+    WriteText(folder / "TCobDef.xml", "<COBID><row Priority=\"7\" DP=\"1\" PGN=\"0xFFFF\" ID_DEV=\"239\" Mnemonic=\"\"/>"
+                                      "<row Priority=\"0\" DP=\"0\" PGN=\"0\" ID_DEV=\"0\" Mnemonic=\"\"/></COBID>");
+    WriteText(folder / "RInfoCob.xml", "<RInfoCob><row Index=\"0\" NrPdo=\"3\" PosComp=\"136\"/>"
+                                       "<row Index=\"0xFFFF\" NrPdo=\"4\" PosComp=\"0\"/></RInfoCob>");
+    WriteText(folder / "TInfoCob.xml", "<TInfoCob><row Index=\"7\" NrPdo=\"2\" PosComp=\"18\" Write_J1939=\"1\"/>"
+                                       "<row Index=\"9\" NrPdo=\"1\" PosComp=\"8\" Write_J1939=\"0\"/></TInfoCob>");
+}
+
+// The dump of the bank files a build wrote says what the project's documents say; the tool
+// writes that dump, as text and as JSON, on standard output and nothing else.
+TEST(CliDump, AgreesWithTheDocumentsTheBankFilesWereBuiltFrom)
+{
+    TempFolder folder;
+    const std::filesystem::path example = folder / "Boiler2";
+    std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, example, std::filesystem::copy_options::recursive);
+    const std::filesystem::path edge = folder / "Edge";
+    writeEdgeProject(edge);
+
+    for (const std::filesystem::path& project : {example, edge}) {
+        SCOPED_TRACE(project.filename().string());
+        auto built = std::make_unique<ConfigurationImage>();
+        BuildConfigurationImage(*built, project, FixedClock({2026, 12, 10, 12, 34, 56}));
+        std::filesystem::create_directories(project / "bin");
+        WriteBankOutputs(*built, project);
+
+        auto read = std::make_unique<ConfigurationImage>();
+        ReadBankFile(BankFilePath(project, 1), 1, *read);
+        ReadBankFile(BankFilePath(project, 2), 2, *read);
+        const ImageDump d = DumpConfigurationImage(*read);
+        expectAgreement(d, project);
+        EXPECT_EQ(d.date, (DumpDate{10 * 2048 + 12 * 128 + 26, 10, 12, 26, false}));
+        EXPECT_EQ(d.time, (DumpTime{28 * 2048 + 34 * 32 + 12, 12, 34, 56, false}));
+
+        const std::string bank1 = BankFilePath(project, 1).string();
+        const std::string bank2 = BankFilePath(project, 2).string();
+        const test::ToolRun text = RunTool({"dump", bank1, bank2});
+        EXPECT_EQ(text.exitCode, 0) << text.err;
+        EXPECT_EQ(text.err, "");
+        EXPECT_EQ(text.out, DumpText(d));
+        const test::ToolRun json = RunTool({"dump", "--json", bank1, bank2});
+        EXPECT_EQ(json.exitCode, 0) << json.err;
+        EXPECT_EQ(json.out, DumpJson(d));
+    }
+    // The edge project's row for frame 4 of 3 is there as stored, and marked.
+    ConfigurationImage image;
+    ReadBankFile(BankFilePath(edge, 1), 1, image);
+    ReadBankFile(BankFilePath(edge, 2), 2, image);
+    EXPECT_FALSE(DumpConfigurationImage(image).receiveMap.rows[1].frameExists);
+}
+
+// Built, then merged into the demonstration firmware: the banks read out of the merged
+// firmware dump as the bank files do.
+TEST(CliDump, ReadsTheBanksOutOfMergedFirmware)
+{
+    TempFolder folder;
+    const std::filesystem::path project = folder / "Boiler 2";
+    std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, project, std::filesystem::copy_options::recursive);
+    const std::filesystem::path base = folder / "MASTER" / "Pelmora.sx";
+    std::filesystem::create_directories(base.parent_path());
+    std::filesystem::copy_file(TRELVANT_DEMO_FIRMWARE, base);
+    const test::ToolRun update =
+        RunTool({"update", project.string(), base.string(), "--build-time", "2026-12-10T12:00:00"});
+    ASSERT_EQ(update.exitCode, 0) << update.err;
+
+    const test::ToolRun banks =
+        RunTool({"dump", BankFilePath(project, 1).string(), BankFilePath(project, 2).string(), "--json"});
+    const test::ToolRun firmware = RunTool({"dump", "--json", "--firmware", (project / "New_Pelmora.sx").string()});
+    EXPECT_EQ(firmware.exitCode, 0) << firmware.err;
+    EXPECT_EQ(firmware.err, "");
+    EXPECT_EQ(firmware.out, banks.out);
+    EXPECT_NE(firmware.out.find("\"BaudRateCAN\": {\"offset\": 16000, \"width\": 1, \"stored\": 6, \"meaning\": \"250 kbit/s\""),
+              std::string::npos)
+        << firmware.out;
+
+    // The base firmware holds both windows too, with the demonstration's bytes: no build wrote them.
+    const test::ToolRun unmerged = RunTool({"dump", "--firmware", base.string()});
+    EXPECT_EQ(unmerged.exitCode, 0) << unmerged.err;
+    EXPECT_NE(unmerged.out, RunTool({"dump", "--firmware", (project / "New_Pelmora.sx").string()}).out);
+}
+
+TEST(CliDump, TellsWhyAFileCannotBeDumped)
+{
+    struct Case {
+        const char* name;
+        const char* file;      // written into the folder as "f"; nullptr: no file
+        bool firmware;
+        const char* message;   // after "<folder>/f"
+    };
+    const std::vector<Case> cases = {
+        {"MissingBankFile", nullptr, false, "Unable to read %f: No such file or directory"},
+        {"ShortBankFile", "0123456789", false, "Unable to read %f: 10 bytes, not the 16384 of a bank file"},
+        {"MissingFirmware", nullptr, true, "Unable to read %f: No such file or directory"},
+        {"FirmwareWithoutWindows", "S00600004844521B\r\nS9030000FC\r\n", true,
+         "%f: no S2 record holds bank 1's window 0x388000 to 0x38BFFF"},
+        {"FirmwareWithABadChecksum", "S00600004844521B\r\nS9030000FD\r\n", true,
+         "%f, line 2: checksum FD, the record's bytes give FC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const std::filesystem::path file = folder / "f";
+        if (c.file) WriteText(file, c.file);
+        std::vector<std::string> arguments = {"dump", "--firmware", file.string()};
+        if (!c.firmware) {
+            WriteText(folder / "bank1.bin", std::string(16384, '\0'));
+            arguments = {"dump", (folder / "bank1.bin").string(), file.string()};
+        }
+        const test::ToolRun run = RunTool(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, "");
+        std::string message = c.message;
+        message.replace(message.find("%f"), 2, file.string());
+        EXPECT_EQ(run.err, message + "\n");
+    }
+}
+
+}  // namespace
+}  // namespace trelvant
