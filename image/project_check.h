@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trelvant {
+
+// What "Update Device" would meet in a project, found before anything is built. The five
+// documents are read as the image builder reads them ("Pargen.xml" in any case, the root under
+// any name, rows by position, attributes by name, texts through the integer conversion), and
+// each value is held against the field of the image it is stored in.
+//
+// Errors: the build would stop (a document that does not parse, a required value missing or not
+// an integer, a table over its room); the device would get a value other than the one typed (a
+// value cut to its field, a parameter that is not an integer and falls back to its default);
+// a value that names nothing the device has (a byte choice above B8, a list position outside
+// its list, an 11-bit identifier above 2047); two things would share one register or one sent
+// byte (a Modbus index twice in a byte map, in both byte maps, or also a register of
+// pargen.xml; two registers of a transmit frame on one of its bytes).
+// Warnings: the image holds what was typed, but the editors or the other settings do not use it
+// as typed: byte map rows that name no frame of their list (the editor's reading pass drops
+// them, the builder stores them), a received byte copied into two registers, Write J1939 flags
+// while pargen.xml disables writing, a received PGN wider than the 18 bits of a J1939 PGN.
+enum class Severity {
+    Error,    // the build fails, or the device does not get what was typed
+    Warning,  // the device gets what was typed, which is likely not what was meant
+};
+
+struct Finding {
+    std::string document;            // the file's name as it stands in the project folder
+    std::optional<std::size_t> row;  // counted from 1; none for pargen.xml and for a whole document
+    std::string attribute;           // the attribute, or pargen.xml's element; empty when about no one value
+    Severity severity = Severity::Error;
+    std::string code;                // short stable name of the kind of finding
+    std::string message;
+
+    bool operator==(const Finding&) const = default;
+};
+
+// Every finding of the project, by document (pargen.xml, RCobDef.xml, TCobDef.xml, RInfoCob.xml,
+// TInfoCob.xml) and row. Reads only; a missing document is not a finding, as the builder skips
+// it. Throws only what the file system raises beyond the documents' content (out of memory).
+std::vector<Finding> CheckProject(const std::filesystem::path& projectFolder);
+
+// "RInfoCob.xml, row 3: error: Modbus index 70000 is cut to 4464 (field of 16 bits)".
+std::string FindingLine(const Finding& finding);
+
+std::size_t CountFindings(const std::vector<Finding>& findings, Severity severity);
+
+// "2 errors, 1 warning", or "No problems found".
+std::string FindingsSummary(const std::vector<Finding>& findings);
+
+// What "Update Device" asks when the check found errors: the first shown error lines, a count of
+// the others, and whether to go on. None when there is no error; warnings are not asked about.
+std::optional<std::string> UpdateDeviceQuestion(const std::vector<Finding>& findings, std::size_t shown = 10);
+
+}  // namespace trelvant
