@@ -1,5 +1,7 @@
 // trelvant-cli: the configurator's core without a display, for scripted builds.
 #include "cli/build_command.h"
+#include "cli/check_command.h"
+#include "cli/dump_command.h"
 #include "cli/merge_command.h"
 #include "cli/table_commands.h"
 #include "cli/update_command.h"
@@ -33,6 +35,9 @@ int main(int argc, char** argv)
     trelvant::cli::UpdateOptions update;
     CLI::App* updateCommand = trelvant::cli::AddUpdateCommand(tool, update);
     std::vector<CLI::App*> commands{buildCommand, mergeCommand, updateCommand};
+    trelvant::cli::CheckOptions check;
+    CLI::App* checkCommand = trelvant::cli::AddCheckCommand(tool, check);
+    commands.push_back(checkCommand);
 #ifndef TRELVANT_WITHOUT_IMPORT
     trelvant::cli::ImportOptions import;
     CLI::App* importCommand = trelvant::cli::AddImportCommand(tool, import);
@@ -41,6 +46,9 @@ int main(int argc, char** argv)
     trelvant::cli::ExportOptions exportOptions;
     CLI::App* exportCommand = trelvant::cli::AddExportCommand(tool, exportOptions);
     commands.push_back(exportCommand);
+    trelvant::cli::DumpOptions dump;
+    CLI::App* dumpCommand = trelvant::cli::AddDumpCommand(tool, dump);
+    commands.push_back(dumpCommand);
 
     // Arguments in UTF-8 on every platform, for project folders named in any script.
     std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
@@ -66,10 +74,12 @@ int main(int argc, char** argv)
         if (buildCommand->parsed()) return trelvant::cli::RunBuild(build, std::cerr);
         if (mergeCommand->parsed()) return trelvant::cli::RunMerge(merge, std::cerr);
         if (updateCommand->parsed()) return trelvant::cli::RunUpdate(update, std::cerr);
+        if (checkCommand->parsed()) return trelvant::cli::RunCheck(check, std::cout);
 #ifndef TRELVANT_WITHOUT_IMPORT
         if (importCommand->parsed()) return trelvant::cli::RunImport(import, std::cerr);
 #endif
         if (exportCommand->parsed()) return trelvant::cli::RunExport(exportOptions, std::cerr);
+        if (dumpCommand->parsed()) return trelvant::cli::RunDump(dump, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {
         std::cerr << "Not enough memory to complete the operation\n";
         return 1;
