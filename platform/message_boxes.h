@@ -9,7 +9,7 @@ namespace trelvant {
 // The application title: the task bar's text and the title of plain message boxes.
 inline const QString kApplicationTitle = QStringLiteral("Firmware Trelvant");
 
-// The three message boxes of the system. Each waits for its OK before it returns.
+// The message boxes of the system. Each waits for its answer before it returns.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
@@ -19,6 +19,9 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
     // What an error that no handler catches shows: application title, stop icon, the message, OK.
     virtual void toolkitError(QWidget* parent, const QString& text) = 0;
+    // Title "Firmware Trelvant", warning icon, the text as it stands, Yes and No with No the
+    // default and the answer to Escape. True for Yes.
+    virtual bool question(QWidget* parent, const QString& text) = 0;
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -26,6 +29,7 @@ public:
     void plain(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     void toolkitError(QWidget* parent, const QString& text) override;
+    bool question(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace trelvant

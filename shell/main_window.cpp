@@ -5,6 +5,7 @@
 #include "editors/frame_list_editor.h"
 #include "image/bank_files.h"
 #include "image/image_builder.h"
+#include "image/project_check.h"
 #include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
@@ -242,6 +243,9 @@ void TFTrelvanteFirmWare::CreateBinaClick()
     if (!projectGuard()) return;
 
     const std::filesystem::path folder = ToPath(project_.folder);
+    // Errors of the project are asked about before anything is built; warnings alone are not.
+    if (const auto question = UpdateDeviceQuestion(CheckProject(folder)))
+        if (!platform_.boxes.question(this, QString::fromStdString(*question))) return;
     BuildConfigurationImage(*image_, folder, platform_.clock);
     WriteBankOutputs(*image_, folder);
 

@@ -17,7 +17,7 @@ namespace trelvant::test {
 
 char* toString(const std::vector<ShownBox>& boxes)
 {
-    static const char* const kKinds[] = {"plain", "error", "toolkit"};
+    static const char* const kKinds[] = {"plain", "error", "toolkit", "question"};
     QStringList shown;
     for (const ShownBox& box : boxes) shown << QStringLiteral("%1 \"%2\"").arg(kKinds[box.kind], box.text);
     return qstrdup(("[" + shown.join(", ") + "]").toUtf8().constData());

@@ -20,7 +20,7 @@ class QWidget;
 namespace trelvant::test {
 
 struct ShownBox {
-    enum Kind { Plain, Error, Toolkit };
+    enum Kind { Plain, Error, Toolkit, Question };
     Kind kind;
     QString text;
     bool operator==(const ShownBox&) const = default;
@@ -35,8 +35,14 @@ public:
     void plain(QWidget*, const QString& text) override { shown.push_back({ShownBox::Plain, text}); }
     void error(QWidget*, const QString& text) override { shown.push_back({ShownBox::Error, text}); }
     void toolkitError(QWidget*, const QString& text) override { shown.push_back({ShownBox::Toolkit, text}); }
+    bool question(QWidget*, const QString& text) override
+    {
+        shown.push_back({ShownBox::Question, text});
+        return answer;
+    }
 
     std::vector<ShownBox> shown;
+    bool answer = false;  // to every question: No, the box's default
 };
 
 // Answers each browse with the next scripted choice (nothing: the user cancels).
