@@ -4,10 +4,12 @@
 // Input: one byte of flags, then the documents pargen.xml, RCobDef.xml, TCobDef.xml, RInfoCob.xml
 // and TInfoCob.xml, in this order, cut by the separator line. Flag bit n (0 to 4) puts document n
 // in the folder (empty when its part is missing); bit 5 spells every name in upper case; bit 6
-// leaves the bin folder out.
+// leaves the bin folder out. The project check runs first: a refused build is one it found an
+// error in.
 #include "image/bank_files.h"
 #include "image/configuration_image.h"
 #include "image/image_builder.h"
+#include "image/project_check.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -55,11 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              n < parts.size() ? parts[n] : std::string_view());
     if (!(flags & kNoBinFolder)) std::filesystem::create_directory(folder / "bin");
 
+    const std::vector<Finding> findings = CheckProject(folder);
     ConfigurationImage image;
     const FixedClock clock({2026, 12, 10, 12, 0, 0});
     try {
         BuildConfigurationImage(image, folder, clock);
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        Check(CountFindings(findings, Severity::Error) > 0, std::string("the check found no error in a refused build: ") + e.what());
         return 0;  // a refused project: Update Device shows the message and writes nothing
     }
     for (int bank = 3; bank <= ConfigurationImage::kBankCount; ++bank)
