@@ -30,7 +30,7 @@ TEST_P(CliUsage, IsRefusedWithUsageTextAndWritesNothing)
     const test::ToolRun run = RunTool(arguments);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
-    static const std::set<std::string> commands = {"build", "merge", "update"};
+    static const std::set<std::string> commands = {"build", "check", "dump", "merge", "update"};
     const std::string usage =
         !arguments.empty() && commands.contains(arguments[0]) ? "Usage: trelvant-cli " + arguments[0] : "Usage: trelvant-cli";
     EXPECT_NE(run.err.find(usage), std::string::npos) << run.err;
@@ -47,11 +47,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
     UsageCase{"BuildFebruary29InACommonYear", {"build", "PROJECT", "--build-time", "2025-02-29T12:00:00"}, "YYYY-MM-DDTHH:MM:SS"},
     UsageCase{"BuildFebruary29InACenturyYear", {"build", "PROJECT", "--build-time", "1900-02-29T12:00:00"}, "YYYY-MM-DDTHH:MM:SS"},
     UsageCase{"BuildExtraArgument", {"build", "PROJECT", "more"}, "more"},
+    UsageCase{"CheckWithoutProject", {"check"}, "PROJECT is required"},
+    UsageCase{"CheckMissingProject", {"check", "/no/such/project"}, "Directory does not exist"},
+    UsageCase{"CheckUnknownOption", {"check", "PROJECT", "--yaml"}, "--yaml"},
     UsageCase{"MergeWithoutBase", {"merge", "PROJECT"}, "BASE_FIRMWARE is required"},
     UsageCase{"MergeMissingProject", {"merge", "/no/such/project", "Pelmora.sx"}, "Directory does not exist"},
     UsageCase{"MergeExtraArgument", {"merge", "PROJECT", "Pelmora.sx", "more"}, "more"},
     UsageCase{"UpdateWithoutBase", {"update", "PROJECT"}, "BASE_FIRMWARE is required"},
-    UsageCase{"UpdateBadTime", {"update", "PROJECT", "Pelmora.sx", "--build-time", "2026-12-10"}, "YYYY-MM-DDTHH:MM:SS"}),
+    UsageCase{"UpdateBadTime", {"update", "PROJECT", "Pelmora.sx", "--build-time", "2026-12-10"}, "YYYY-MM-DDTHH:MM:SS"},
+    UsageCase{"DumpWithoutFiles", {"dump"}, "give BANK1 and BANK2, or --firmware FILE"},
+    UsageCase{"DumpWithOneBankFile", {"dump", "bank1.bin"}, "give BANK1 and BANK2, or --firmware FILE"},
+    UsageCase{"DumpBankFilesAndFirmware", {"dump", "bank1.bin", "bank2.bin", "--firmware", "New_Pelmora.sx"}, "excludes"},
+    UsageCase{"DumpThirdBankFile", {"dump", "bank1.bin", "bank2.bin", "bank3.bin"}, "bank3.bin"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
