@@ -5,12 +5,15 @@
 #include "image/bank_reader.h"
 #include "image/image_builder.h"
 #include "image/image_dump.h"
+#include "image/project_check.h"
 #include "tests/cli/run_tool.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,6 +226,67 @@ TEST(CliDump, ReadsTheBanksOutOfMergedFirmware)
     const test::ToolRun unmerged = RunTool({"dump", "--firmware", base.string()});
     EXPECT_EQ(unmerged.exitCode, 0) << unmerged.err;
     EXPECT_NE(unmerged.out, RunTool({"dump", "--firmware", (project / "New_Pelmora.sx").string()}).out);
+}
+
+// The project check and the dump of what the project builds into see the same faults: a value
+// the check finds outside its field is one the dump marks, and a clean project dumps unmarked.
+TEST(CliDump, MarksWhatTheProjectCheckFinds)
+{
+    struct Case {
+        const char* name;
+        const char* document;  // in the example project
+        const char* from;      // its text replaced
+        const char* to;
+        const char* attribute;  // of the check's finding, in that document
+        std::function<bool(const ImageDump&)> marked;
+    };
+    const auto parameterMarked = [](const char* name) {
+        return [name](const ImageDump& d) { return d.parameter(name)->marked; };
+    };
+    const std::vector<Case> cases = {
+        {"CanBitRate", "pargen.xml", "<BaudRateCAN>5", "<BaudRateCAN>9", "BaudRateCAN", parameterMarked("BaudRateCAN")},
+        {"SerialBitRate", "pargen.xml", "<Baud_Ser>3", "<Baud_Ser>12", "Baud_Ser", parameterMarked("Baud_Ser")},
+        {"Parity", "pargen.xml", "<Par_Ser>0", "<Par_Ser>3", "Par_Ser", parameterMarked("Par_Ser")},
+        {"Priority", "TCobDef.xml", "Priority=\"6\"", "Priority=\"8\"", "Priority",
+         [](const ImageDump& d) { return d.transmitFrames.rows[0].marked; }},
+        {"ByteChoice", "RInfoCob.xml", "PosComp=\"84\"", "PosComp=\"154\"", "PosComp",
+         [](const ImageDump& d) { return !ByteChoiceName(d.receiveMap.rows[0].high()); }},
+        {"FrameNumber", "TInfoCob.xml", "NrPdo=\"1\" PosComp=\"52\"", "NrPdo=\"2\" PosComp=\"52\"", "NrPdo",
+         [](const ImageDump& d) { return !d.transmitMap.rows[1].frameExists; }},
+    };
+    const auto dumpOf = [](const std::filesystem::path& project) {
+        auto image = std::make_unique<ConfigurationImage>();
+        BuildConfigurationImage(*image, project, FixedClock({2026, 12, 10, 12, 0, 0}));
+        std::filesystem::create_directories(project / "bin");
+        WriteBankOutputs(*image, project);
+        auto read = std::make_unique<ConfigurationImage>();
+        ReadBankFile(BankFilePath(project, 1), 1, *read);
+        ReadBankFile(BankFilePath(project, 2), 2, *read);
+        return DumpConfigurationImage(*read);
+    };
+
+    TempFolder folder;
+    const std::filesystem::path clean = folder / "Boiler2";
+    std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, clean, std::filesystem::copy_options::recursive);
+    EXPECT_EQ(CheckProject(clean), std::vector<Finding>{});
+    EXPECT_EQ(DumpText(dumpOf(clean)).find('!'), std::string::npos);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path project = folder / c.name;
+        std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, project, std::filesystem::copy_options::recursive);
+        std::string text = test::ReadText(project / c.document);
+        ASSERT_NE(text.find(c.from), std::string::npos);
+        WriteText(project / c.document, text.replace(text.find(c.from), std::string(c.from).size(), c.to));
+
+        const std::vector<Finding> findings = CheckProject(project);
+        EXPECT_TRUE(std::ranges::any_of(findings, [&](const Finding& f) {
+            return f.document == c.document && f.attribute == c.attribute;
+        })) << testing::PrintToString(findings.size()) << " findings";
+        const ImageDump d = dumpOf(project);
+        EXPECT_TRUE(c.marked(d));
+        EXPECT_NE(DumpText(d).find('!'), std::string::npos);
+    }
 }
 
 TEST(CliDump, TellsWhyAFileCannotBeDumped)
