@@ -5,6 +5,8 @@
 #include "editors/byte_map_editor.h"
 #include "editors/communication_dialog.h"
 #include "editors/frame_list_editor.h"
+#include "image/project_check.h"
+#include "platform/message_boxes.h"
 #include "shell/about_box.h"
 #include "shell/firmware_dialog.h"
 #include "shell/main_window.h"
@@ -18,6 +20,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 
 #include <filesystem>
 #include <iostream>
@@ -118,7 +121,24 @@ int main(int argc, char* argv[])
     Save(window.FModifyFileSx(), out, "08_update_device");
     window.FModifyFileSx()->hide();
 
+    // The question "Update Device" asks first when the check finds errors: an edited copy of the
+    // project whose receive byte map reuses the time-out register and names an index too large.
+    const std::filesystem::path edited = program / "PROJECTS" / "Boiler2 edited";
+    std::filesystem::copy(program / "PROJECTS" / "Boiler2", edited, std::filesystem::copy_options::recursive);
+    trelvant::test::WriteText(edited / "RInfoCob.xml",
+                              "<RInfoCob><row Index=\"1\" NrPdo=\"1\" PosComp=\"84\"/>"
+                              "<row Index=\"70000\" NrPdo=\"2\" PosComp=\"1\"/></RInfoCob>");
+    if (const auto question = trelvant::UpdateDeviceQuestion(trelvant::CheckProject(edited))) {
+        QTimer::singleShot(300, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                Save(box, out, "09_update_device_check");
+                box->close();
+            }
+        });
+        trelvant::QtMessageBoxes().question(&window, QString::fromStdString(*question));
+    }
+
     window.FAbout()->show();
-    Save(window.FAbout(), out, "09_about");
+    Save(window.FAbout(), out, "10_about");
     return fake.boxes.shown.empty() ? 0 : 1;
 }
