@@ -27,6 +27,8 @@
 
 namespace {
 
+bool allSaved = true;
+
 // The window's client area under a plain title bar with its caption: the offscreen platform
 // draws no window frame, and the caption tells the reader which window it is.
 void Save(QWidget* window, const QString& folder, const char* name)
@@ -45,7 +47,10 @@ void Save(QWidget* window, const QString& folder, const char* name)
     painter.drawPixmap(1, bar, client);
     painter.end();
     const QString file = folder + "/" + QString::fromLatin1(name) + ".png";
-    if (!framed.save(file)) std::cerr << "Unable to write " << file.toStdString() << "\n";
+    if (!framed.save(file)) {
+        std::cerr << "Unable to write " << file.toStdString() << "\n";
+        allSaved = false;
+    }
 }
 
 // Shows an editor as the main window's button would, without its modal loop.
@@ -66,13 +71,14 @@ int main(int argc, char* argv[])
         std::cerr << "Usage: trelvant_tour OUTPUT_FOLDER EXAMPLE_PROJECT\n";
         return 2;
     }
-    const QString out = QString::fromLocal8Bit(argv[1]);
+    // Absolute: the firmware dialog makes MASTER the current folder.
+    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(out);
 
     // A program folder with the example project as the last project and a base firmware.
     trelvant::test::TempFolder program;
     std::filesystem::create_directories(program / "PROJECTS");
-    std::filesystem::copy(std::filesystem::path(argv[2]), program / "PROJECTS" / "Boiler2",
+    std::filesystem::copy(std::filesystem::absolute(argv[2]), program / "PROJECTS" / "Boiler2",
                           std::filesystem::copy_options::recursive);
     trelvant::test::WriteText(program / "Trelvant_CAN2MRTUs.ini", "[lastproj]\r\nprojectname=\\Boiler2\r\n");
     std::filesystem::create_directories(program / "MASTER");
@@ -140,5 +146,5 @@ int main(int argc, char* argv[])
 
     window.FAbout()->show();
     Save(window.FAbout(), out, "10_about");
-    return fake.boxes.shown.empty() ? 0 : 1;
+    return allSaved && fake.boxes.shown.empty() ? 0 : 1;
 }
