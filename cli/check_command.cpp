@@ -3,47 +3,23 @@
 #include "cli/build_command.h"
 #include "image/project_check.h"
 #include "platform/file_names.h"
+#include "platform/json_text.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-
 namespace trelvant::cli {
 namespace {
-
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[7];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;  // UTF-8 as the documents hold it
-            }
-        }
-    }
-    return out + "\"";
-}
 
 void writeJson(const std::vector<Finding>& findings, std::ostream& out)
 {
     out << "{\n  \"findings\": [";
     const char* separator = "\n";
     for (const Finding& finding : findings) {
-        out << separator << "    {\"document\": " << jsonString(finding.document)
+        out << separator << "    {\"document\": " << JsonString(finding.document)
             << ", \"row\": " << (finding.row ? std::to_string(*finding.row) : "null")
-            << ", \"attribute\": " << (finding.attribute.empty() ? "null" : jsonString(finding.attribute))
+            << ", \"attribute\": " << (finding.attribute.empty() ? "null" : JsonString(finding.attribute))
             << ", \"severity\": " << (finding.severity == Severity::Error ? "\"error\"" : "\"warning\"")
-            << ", \"code\": " << jsonString(finding.code) << ", \"message\": " << jsonString(finding.message) << "}";
+            << ", \"code\": " << JsonString(finding.code) << ", \"message\": " << JsonString(finding.message) << "}";
         separator = ",\n";
     }
     out << (findings.empty() ? "]" : "\n  ]") << ",\n  \"counts\": {\"errors\": "

@@ -21,10 +21,17 @@ inline constexpr std::array<std::string_view, kPargenElementCount> kPargenElemen
     "Peer_to_Peer", "Serial",  "Write_J1939", "En_Rem_Req", "Pri_Des",   "PGN1",        "PGN2",         "SA",
 };
 
+// The items of the communication dialog's lists; the document stores the chosen item's position.
+inline constexpr std::array<std::string_view, 9> kCanBitRates = {"10",  "20",  "50",  "100", "125",
+                                                                 "250", "500", "800", "1000"};  // kbit/s
+inline constexpr std::array<std::string_view, 8> kSerialBitRates = {"1200",  "2400",  "4800",  "9600",
+                                                                    "19200", "38400", "57600", "115200"};  // bit/s
+inline constexpr std::array<std::string_view, 3> kParities = {"NONE", "ODD", "EVEN"};
+
 // Number of items in the dialog's lists; a stored position outside them selects nothing.
-inline constexpr int kCanBitRateCount = 9;     // "10" to "1000" kbit/s
-inline constexpr int kSerialBitRateCount = 8;  // "1200" to "115200" bit/s
-inline constexpr int kParityCount = 3;         // "NONE", "ODD", "EVEN"
+inline constexpr int kCanBitRateCount = static_cast<int>(kCanBitRates.size());
+inline constexpr int kSerialBitRateCount = static_cast<int>(kSerialBitRates.size());
+inline constexpr int kParityCount = static_cast<int>(kParities.size());
 
 // What the communication dialog shows and writes. The initial values are the dialog's initial
 // values, which are also the defaults of every element that cannot be read.

@@ -1,5 +1,6 @@
 #include "documents/table_transfer.h"
 
+#include "documents/byte_map_document.h"
 #include "documents/integer_conversion.h"
 #include "platform/atomic_file.h"
 
@@ -19,7 +20,8 @@ std::string text(const WorkbookRecord& record, std::size_t field)
 
 std::string_view ByteMapSheet(Direction direction)
 {
-    return direction == Direction::Receive ? "RInfoCob" : "TInfoCob";
+    // A byte map's worksheet and export file are named after its document.
+    return direction == Direction::Receive ? kReceiveByteMapName : kTransmitByteMapName;
 }
 
 std::filesystem::path ExportPath(const std::filesystem::path& projectFolder, std::string_view sheet)

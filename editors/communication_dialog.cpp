@@ -29,6 +29,14 @@ QLabel* label(QWidget* parent, const QString& caption, int x, int y, int width)
     return text;
 }
 
+template <std::size_t N>
+QStringList listItems(const std::array<std::string_view, N>& texts)
+{
+    QStringList items;
+    for (const std::string_view text : texts) items << QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return items;
+}
+
 QComboBox* list(QWidget* parent, const char* name, const QStringList& items, bool editable, int y)
 {
     auto* box = new QComboBox(parent);
@@ -69,7 +77,7 @@ TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxe
 
     QGroupBox* can = box(this, "GB_J1939", QStringLiteral(" J1939 "), 6, 6, 221, 396);
     QLabel* canRate = label(can, QStringLiteral("Baud rate"), 10, 22, 75);
-    CB_BR_CAN_ = list(can, "CB_BR_CAN", {"10", "20", "50", "100", "125", "250", "500", "800", "1000"}, true, 22);
+    CB_BR_CAN_ = list(can, "CB_BR_CAN", listItems(kCanBitRates), true, 22);
     canRate->setBuddy(CB_BR_CAN_);
     RB_CAN_A_ = choice<QRadioButton>(can, "RB_CAN_A", QStringLiteral("CAN Bus 2.0A (CobID 11Bit)"), 10, 50, 205);
     RB_CAN_B_ = choice<QRadioButton>(can, "RB_CAN_B", QStringLiteral("CAN Bus 2.0B (CobID 29Bit)"), 10, 70, 205);
@@ -97,10 +105,10 @@ TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxe
     RB_RS232_ = choice<QRadioButton>(line, "RB_RS232", QStringLiteral("RS232"), 10, 6, 90);
     RB_RS485_ = choice<QRadioButton>(line, "RB_RS485", QStringLiteral("RS485"), 110, 6, 90);
     QLabel* serialRate = label(serial, QStringLiteral("Baud rate"), 10, 62, 75);
-    CB_BR_RTU_ = list(serial, "CB_BR_RTU", {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, false, 62);
+    CB_BR_RTU_ = list(serial, "CB_BR_RTU", listItems(kSerialBitRates), false, 62);
     serialRate->setBuddy(CB_BR_RTU_);
     QLabel* parity = label(serial, QStringLiteral("Parity"), 10, 92, 75);
-    CB_PAR_RTU_ = list(serial, "CB_PAR_RTU", {"NONE", "ODD", "EVEN"}, false, 92);
+    CB_PAR_RTU_ = list(serial, "CB_PAR_RTU", listItems(kParities), false, 92);
     parity->setBuddy(CB_PAR_RTU_);
     QLabel* device = label(serial, QStringLiteral("Dev ID"), 10, 122, 75);
     E_ID_RTU_ = new QLineEdit(serial);

@@ -1,5 +1,8 @@
 #include "image/image_dump.h"
 
+#include "documents/pargen_document.h"
+#include "platform/json_text.h"
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -24,12 +27,6 @@ constexpr std::size_t kTransmitIdentifiers = 0;  // 4 bytes a frame, up to offse
 constexpr std::size_t kTransmitFrameRoom = 1000 / 4;
 constexpr std::size_t kTransmitMapTable = 1500;  // 5 bytes a row, up to the end of the bank
 constexpr std::size_t kTransmitMapRoom = (ConfigurationImage::kBankSize - kTransmitMapTable) / 5;
-
-// The items of the communication dialog's lists, by the position pargen.xml stores.
-constexpr std::array<const char*, 9> kCanBitRates = {"10", "20", "50", "100", "125", "250", "500", "800", "1000"};
-constexpr std::array<const char*, 8> kSerialBitRates = {"1200",  "2400",  "4800",  "9600",
-                                                        "19200", "38400", "57600", "115200"};
-constexpr std::array<const char*, 3> kParities = {"NONE", "ODD", "EVEN"};
 
 enum class Kind {
     CanBitRate,     // the list position + 1
@@ -71,7 +68,7 @@ const Field kFields[] = {
 
 // What a stored list position means: the item with its unit, or why it names none.
 template <std::size_t N>
-std::pair<std::string, bool> listItem(const std::array<const char*, N>& items, long position, const char* unit)
+std::pair<std::string, bool> listItem(const std::array<std::string_view, N>& items, long position, const char* unit)
 {
     if (position >= 0 && position < static_cast<long>(N)) return {std::string(items[position]) + unit, false};
     return {"not in the list of " + std::to_string(N), true};
@@ -241,19 +238,6 @@ bool anyMarked(const ImageDump& d)
 
 using Members = std::vector<std::pair<std::string, std::string>>;  // name, JSON value
 
-std::string jsonString(std::string_view text)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') out += std::string("\\") + c;
-        else if (byte < 0x20) out += std::string("\\u00") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
-        else out += c;
-    }
-    return out + "\"";
-}
-
 std::string jsonBool(bool value)
 {
     return value ? "true" : "false";
@@ -270,7 +254,7 @@ std::string inlineObject(const Members& members)
 {
     std::string out = "{";
     for (std::size_t i = 0; i < members.size(); ++i)
-        out += (i ? ", " : "") + jsonString(members[i].first) + ": " + members[i].second;
+        out += (i ? ", " : "") + JsonString(members[i].first) + ": " + members[i].second;
     return out + "}";
 }
 
@@ -279,7 +263,7 @@ std::string blockObject(const Members& members, const std::string& indent)
 {
     std::string out = "{\n";
     for (std::size_t i = 0; i < members.size(); ++i)
-        out += indent + "  " + jsonString(members[i].first) + ": " + members[i].second +
+        out += indent + "  " + JsonString(members[i].first) + ": " + members[i].second +
                (i + 1 < members.size() ? ",\n" : "\n");
     return out + indent + "}";
 }
@@ -305,7 +289,7 @@ std::string jsonTable(const DumpTable<Row>& t, const std::function<Members(const
 std::string jsonChoice(int choice)
 {
     const std::optional<std::string> name = ByteChoiceName(choice);
-    return name ? jsonString(*name) : "null";
+    return name ? JsonString(*name) : "null";
 }
 
 Members jsonMapRow(const DumpMapRow& r, std::size_t i)
@@ -420,7 +404,7 @@ std::string DumpJson(const ImageDump& d)
         parameters.emplace_back(p.name, inlineObject({{"offset", jsonNumber(p.offset)},
                                                       {"width", jsonNumber(p.width)},
                                                       {"stored", jsonNumber(p.stored)},
-                                                      {"meaning", jsonString(p.meaning)},
+                                                      {"meaning", JsonString(p.meaning)},
                                                       {"marked", jsonBool(p.marked)}}));
 
     const Members top = {

@@ -64,27 +64,19 @@ TFTrelvanteFirmWare::TFTrelvanteFirmWare(const QString& programFolder, Platform&
     finfopdoMB_ = new TFInfopdoMB(project_, platform_.boxes, this);
     ftpdo2MB_ = new TFTpdo2MB(project_, platform_.boxes, this);
     finfoTpdoMB_ = new TFInfoTpdoMB(project_, platform_.boxes, this);
-    // The four editors' Import opens the one file dialog of the main window.
-    fpdoMB_->setFileChooser(platform_.files);
-    finfopdoMB_->setFileChooser(platform_.files);
-    ftpdo2MB_->setFileChooser(platform_.files);
-    finfoTpdoMB_->setFileChooser(platform_.files);
-    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_RCOB")), [this] {
-        fpdoMB_->setEditorMode(Direction::Receive);
-        fpdoMB_->exec();
-    });
-    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Info_RCOB")), [this] {
-        finfopdoMB_->setEditorMode(Direction::Receive);
-        finfopdoMB_->exec();
-    });
-    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_TCOB")), [this] {
-        ftpdo2MB_->setEditorMode(Direction::Transmit);
-        ftpdo2MB_->exec();
-    });
-    setEditorOpener(findChild<QPushButton*>(QStringLiteral("btn_Info_TCOB")), [this] {
-        finfoTpdoMB_->setEditorMode(Direction::Transmit);
-        finfoTpdoMB_->exec();
-    });
+    // The four J1939 editors: each stores its editor mode just before it shows, and its Import
+    // opens the one file dialog of the main window.
+    const auto j1939Editor = [this](const char* button, auto* editor, Direction mode) {
+        editor->setFileChooser(platform_.files);
+        setEditorOpener(findChild<QPushButton*>(QString::fromLatin1(button)), [editor, mode] {
+            editor->setEditorMode(mode);
+            editor->exec();
+        });
+    };
+    j1939Editor("btn_RCOB", fpdoMB_, Direction::Receive);
+    j1939Editor("btn_Info_RCOB", finfopdoMB_, Direction::Receive);
+    j1939Editor("btn_TCOB", ftpdo2MB_, Direction::Transmit);
+    j1939Editor("btn_Info_TCOB", finfoTpdoMB_, Direction::Transmit);
 }
 
 void TFTrelvanteFirmWare::FormCreate()

@@ -58,6 +58,13 @@ struct Project {
         press(dialog, "bitbtn4");
     }
     std::string exported(const char* name) const { return test::ReadText(dir / name); }
+    // Two receive frames, each with one register (Index 40 and 41) that an import replaces.
+    void writeTwoReceiveFrames() const
+    {
+        test::WriteText(dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/></COBID>)");
+        test::WriteText(dir / "RInfoCob.xml",
+                        R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/><row Index="41" NrPdo="2" PosComp="1"/></RInfoCob>)");
+    }
 };
 
 Cells GridCells(const QTableWidget* grid, int rows)
@@ -183,8 +190,7 @@ private slots:
     {
         QFETCH(QString, extension);
         Project p;
-        test::WriteText(p.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/></COBID>)");
-        test::WriteText(p.dir / "RInfoCob.xml", R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/><row Index="41" NrPdo="2" PosComp="1"/></RInfoCob>)");
+        p.writeTwoReceiveFrames();
         auto editor = p.editor<TFInfopdoMB>();
         editor->LPdoCanA()->select(0);
         editor->LPdoCanAClick();
@@ -227,8 +233,7 @@ private slots:
         QFETCH(QString, frameOne);
         QFETCH(QString, frameTwo);
         Project p;
-        test::WriteText(p.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/></COBID>)");
-        test::WriteText(p.dir / "RInfoCob.xml", R"(<RInfoCob><row Index="40" NrPdo="1" PosComp="1"/><row Index="41" NrPdo="2" PosComp="1"/></RInfoCob>)");
+        p.writeTwoReceiveFrames();
         auto editor = p.editor<TFInfopdoMB>();
         editor->EindexA()->setText("typed");
         p.importFrom(editor.get(), Workbook(workbook));
