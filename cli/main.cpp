@@ -23,8 +23,10 @@ int main(int argc, char** argv)
     // CLI11 takes "/name" for an option on Windows; there it is a folder on the current drive,
     // and options are "--name" on every platform.
     tool.allow_windows_style_options(false);
-#ifdef TRELVANT_WITHOUT_IMPORT
-    tool.footer("This build has no spreadsheet import: it was made without FreeXL and orcus, which the import needs.");
+#if defined(TRELVANT_WITHOUT_IMPORT)
+    tool.footer("This build has no spreadsheet import: it was made without libzip, which the import needs.");
+#elif !defined(TRELVANT_WITH_XLS)
+    tool.footer("This build imports .xlsx and .ods workbooks only: .xls needs FreeXL, which it was made without.");
 #endif
     trelvant::WriteStandardStreamsAsBytes();
 

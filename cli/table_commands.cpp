@@ -118,7 +118,12 @@ int RunImport(const ImportOptions& options, std::ostream& err)
             return 0;
         }
 
-        const ByteMapImport import = ImportByteMapRecords(map, sheet->records, direction);
+        ByteMapImport import;
+        try {
+            import = ImportByteMapRecords(map, sheet->records, direction);
+        } catch (const Error& refused) {
+            throw Error(where + ": " + refused.what());
+        }
         if (import.stoppedAt)
             throw Error(where + ", record " + std::to_string(*import.stoppedAt + 1) + ": " + import.stopReason);
         WriteByteMap(project, direction, map);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,5 +28,9 @@ struct TClPdo {
 
 // The in-memory byte map of one direction: one frame entry per frame, in frame list order.
 using ByteMap = std::vector<TClPdo>;
+
+// Room for register entries in the configuration image's map tables.
+inline constexpr std::size_t kMaxReceiveMapRows = 2912;   // receive byte map, bank 1 from 4352 to 15999
+inline constexpr std::size_t kMaxTransmitMapRows = 2976;  // transmit byte map, bank 2 from 1500 to 16383
 
 }  // namespace trelvant

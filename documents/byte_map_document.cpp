@@ -130,7 +130,7 @@ std::string ByteMapXml(Direction direction, const ByteMap& byteMap)
 
 void WriteByteMap(const std::filesystem::path& projectFolder, Direction direction, const ByteMap& byteMap)
 {
-    WriteFileAtomically(ByteMapPath(projectFolder, direction), ByteMapXml(direction, byteMap));
+    WriteDocument(ByteMapPath(projectFolder, direction), ByteMapXml(direction, byteMap));
 }
 
 }  // namespace trelvant

@@ -44,7 +44,7 @@ std::string FrameListXml(Direction direction, const std::vector<FrameRow>& rows)
 
 void WriteFrameList(const std::filesystem::path& path, Direction direction, const std::vector<FrameRow>& rows)
 {
-    WriteFileAtomically(path, FrameListXml(direction, rows));
+    WriteDocument(path, FrameListXml(direction, rows));
 }
 
 FrameListLoad ReadFrameListForEditor(const std::filesystem::path& path, Direction direction)

@@ -132,7 +132,7 @@ std::string PargenXml(const PargenValues& values)
 
 void WritePargen(const std::filesystem::path& path, const PargenValues& values)
 {
-    WriteFileAtomically(path, PargenXml(values));
+    WriteDocument(path, PargenXml(values));
 }
 
 bool WriteOnRequestEnabled(const std::filesystem::path& path)

@@ -3,6 +3,7 @@
 #include "documents/byte_map_document.h"
 #include "documents/integer_conversion.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 
 #include <algorithm>
 
@@ -41,7 +42,9 @@ FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Dire
     return result;
 }
 
-ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookRecord>& records, Direction direction)
+namespace {
+
+ByteMapImport TransferByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookRecord>& records, Direction direction)
 {
     for (TClPdo& frame : byteMap) frame.registers.clear();
     ByteMapImport result;
@@ -74,6 +77,21 @@ ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookR
         byteMap[n - 1].registers.push_back(std::move(entry));
         ++result.imported;
     }
+    return result;
+}
+
+}  // namespace
+
+ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookRecord>& records, Direction direction)
+{
+    ByteMap imported = byteMap;
+    ByteMapImport result = TransferByteMapRecords(imported, records, direction);
+    const std::size_t room = direction == Direction::Receive ? kMaxReceiveMapRows : kMaxTransmitMapRows;
+    if (result.imported > room)
+        throw Error("the worksheet gives " + std::to_string(result.imported) + " register entries, and " +
+                    (direction == Direction::Receive ? "the receive" : "the transmit") + " byte map holds at most " +
+                    std::to_string(room) + " rows");
+    byteMap = std::move(imported);
     return result;
 }
 

@@ -38,7 +38,9 @@ FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Dire
 // its frame number; records naming a frame beyond the frame entries are skipped. A frame
 // number that is not an integer, a number whose low 7 bits are 0 or a record of fewer than
 // three fields stops the import there: the entries appended before stay, and the stop says
-// which record (counted from 0) ended it.
+// which record (counted from 0) ended it. An import that would give the byte map more register
+// entries than the image has room for (kMaxReceiveMapRows, kMaxTransmitMapRows) throws Error with
+// both numbers and leaves byteMap as it was.
 struct ByteMapImport {
     std::size_t imported = 0;
     std::size_t skipped = 0;              // records of frames beyond the frame entries

@@ -30,17 +30,22 @@ inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
 // Records run from the second row down to the last row holding a value; each has one field per
 // column from A to the last column holding a value in any row (the widest row decides). A number
 // cell gives its text form ("61444", "-42", "4294967295" for whole numbers, the shortest exact
-// decimal otherwise: "0.1", "2.5", never an exponent), a text cell its text unchanged (UTF-8), a
+// decimal otherwise: "0.1", "2.5", never an exponent), a text cell its text unchanged (UTF-8,
+// blanks kept; rich text runs joined; in .ods a cell's paragraphs joined by line breaks), a
 // boolean "1" or "0", a formula its stored result. An empty cell, a cell holding the empty text
-// and a formula without a stored result or with an error result all give nullopt.
+// and a formula without a stored result or with an error result all give nullopt. FreeXL gives
+// no stored result of a formula in .xls: such a cell reads as empty.
 //
-// What the libraries below cannot give reads as an empty cell: the stored result of a formula in
-// .xls, a boolean cell in .ods.
+// .xls is read by FreeXL in a child process of its own, so that a damaged file that makes the
+// library crash or run away ends that process and not the program; it is read only in builds
+// with TRELVANT_WITH_XLS (not on Windows), other builds refuse it with a message.
 //
-// Throws Error when the file cannot be read as a workbook, whatever the reason: missing, not a
-// regular file, larger than 64 MiB (refused before it is read), neither a compound document nor a
-// zip, damaged, an .xlsx holding inline strings or an empty shared string (which orcus would
-// misread), or a used range of the worksheet above 1048576 cells.
+// Throws Error ("<path> is not a workbook that can be read[: <reason>]") when the file cannot be
+// read whole, whatever the reason: missing, not a regular file, larger than 64 MiB (refused before
+// it is read), neither a compound document nor a zip, damaged, a part that is named but missing or
+// cannot be unpacked, a shared string it does not hold, a part larger than 16 MiB unpacked, a
+// used range of the worksheet above 1048576 cells, or texts of the worksheet above 16 MiB. A
+// refusal is never a partly read worksheet.
 std::optional<Worksheet> ReadWorksheet(const std::filesystem::path& workbook, std::string_view sheetName);
 
 }  // namespace trelvant

@@ -27,9 +27,18 @@ std::string SerializeXml(const pugi::xml_document& document)
     return bytes;
 }
 
+void WriteDocument(const std::filesystem::path& path, const std::string& bytes)
+{
+    // A document no reader takes would lock the user out of it: the old one stays instead.
+    if (bytes.size() > kMaxDocumentBytes)
+        throw Error("Unable to write to " + DisplayPath(path) + ": the document would be larger than " +
+                    std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB, which no reader takes");
+    WriteFileAtomically(path, bytes);
+}
+
 void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document)
 {
-    WriteFileAtomically(path, SerializeXml(document));
+    WriteDocument(path, SerializeXml(document));
 }
 
 }  // namespace trelvant

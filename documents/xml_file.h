@@ -31,7 +31,11 @@ void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document
 std::string SerializeXml(const pugi::xml_document& document);
 
 // Replaces the file at path (found without regard to case) with the serialized document,
-// atomically: on failure Error("Unable to write to <path>") is thrown and the old file stays.
+// atomically: on failure Error("Unable to write to <path>") is thrown and the old file stays. A
+// document larger than kMaxDocumentBytes, which no reader would take back, is not written.
 void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document);
+
+// The same for a document already serialized.
+void WriteDocument(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace trelvant

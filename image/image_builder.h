@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documents/byte_map.h"
 #include "image/configuration_image.h"
 #include "platform/clock.h"
 
@@ -9,10 +10,8 @@
 
 namespace trelvant {
 
-// Room in the image's tables.
+// Room in the image's tables; the byte maps' is in documents/byte_map.h.
 inline constexpr std::size_t kMaxFrameRows = 250;          // each frame list
-inline constexpr std::size_t kMaxReceiveMapRows = 2912;    // receive byte map, bank 1 from 4352 to 15999
-inline constexpr std::size_t kMaxTransmitMapRows = 2976;   // transmit byte map, bank 2 from 1500 to 16383
 inline constexpr std::int32_t kMaxStandardIdentifier = 2047;  // 11-bit identifiers without pargen.xml
 
 // The 16-bit words the device reads as the build's date and time.

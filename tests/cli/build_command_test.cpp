@@ -96,11 +96,20 @@ TEST(CliHelp, ABuildWithoutTheImportSaysSo)
 {
     const test::ToolRun tool = RunTool({"--help"});
     EXPECT_EQ(tool.exitCode, 0);
-    EXPECT_NE(tool.out.find("This build has no spreadsheet import: it was made without FreeXL and orcus"),
+    EXPECT_NE(tool.out.find("This build has no spreadsheet import: it was made without libzip"),
               std::string::npos) << tool.out;
     const test::ToolRun import = RunTool({"import"});
     EXPECT_EQ(import.exitCode, 2);
     EXPECT_NE(import.err.find("A subcommand is required"), std::string::npos) << import.err;
+}
+#elif !defined(TRELVANT_WITH_XLS)
+// A build without FreeXL imports .xlsx and .ods, says so in its help, and refuses .xls with a word
+// on what to do instead.
+TEST(CliHelp, ABuildWithoutXlsSaysSo)
+{
+    const test::ToolRun tool = RunTool({"--help"});
+    EXPECT_EQ(tool.exitCode, 0);
+    EXPECT_NE(tool.out.find("This build imports .xlsx and .ods workbooks only"), std::string::npos) << tool.out;
 }
 #endif
 

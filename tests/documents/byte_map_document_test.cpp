@@ -243,6 +243,26 @@ TEST_F(ByteMapProject, DocumentsAreFoundAndReplacedWhateverTheCaseOfTheirNames)
               "<RInfoCob><row Index=\"1\" NrPdo=\"1\" PosComp=\"2\"/>" + kRow1 + "</RInfoCob>");
 }
 
+// A document larger than any reader takes would shut the user out of it: it is not written.
+TEST_F(ByteMapProject, ADocumentNoReaderWouldTakeIsNotWritten)
+{
+    const std::string old = Golden("RInfoCob_example.xml");
+    WriteText(dir / "RInfoCob.xml", old);
+    ByteMap byteMap = WithFrames(1);
+    for (int i = 0; i < 2000; ++i) byteMap[0].registers.push_back({std::to_string(i), std::string(5000, '7'), ""});
+
+    try {
+        WriteByteMap(dir.path(), Direction::Receive, byteMap);
+        ADD_FAILURE() << "the document was written";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), ("Unable to write to " + DisplayPath(dir / "RInfoCob.xml") +
+                                ": the document would be larger than 8 MiB, which no reader takes")
+                                   .c_str());
+    }
+    EXPECT_EQ(ReadText(dir / "RInfoCob.xml"), old);
+    EXPECT_EQ(test::EntriesIn(dir.path()), 1u);
+}
+
 #ifdef __linux__
 TEST_F(ByteMapProject, ASaveThatFailsHalfWayKeepsTheOldDocument)
 {

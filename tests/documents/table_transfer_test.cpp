@@ -133,6 +133,42 @@ INSTANTIATE_TEST_SUITE_P(
                     0},
         ByteMapCase{"no records leaves every frame empty", Direction::Transmit, {}, {{}, {}}, 0, std::nullopt}));
 
+// An import is refused as the build would refuse its document: more register entries than the
+// image's map table holds. The byte map keeps what it held; records of frames beyond the list do
+// not count, as they are not imported.
+TEST(ByteMapImportRoom, MoreEntriesThanTheImageHoldsAreRefusedAndChangeNothing)
+{
+    struct Case {
+        Direction direction;
+        std::size_t room;
+        const char* message;
+    };
+    for (const Case& c : {Case{Direction::Receive, 2912,
+                               "the worksheet gives 2913 register entries, and the receive byte map holds at most 2912 rows"},
+                          Case{Direction::Transmit, 2976,
+                               "the worksheet gives 2977 register entries, and the transmit byte map holds at most 2976 rows"}}) {
+        SCOPED_TRACE(c.room);
+        std::vector<WorkbookRecord> records;
+        for (std::size_t r = 0; r < c.room; ++r) records.push_back({std::to_string(r), r % 2 ? "1" : "2", "1"});
+        records.push_back({"skipped", "3", "1"});
+
+        ByteMap full = FramesWithOldEntries(2, c.direction);
+        EXPECT_EQ(ImportByteMapRecords(full, records, c.direction).imported, c.room);
+        EXPECT_EQ(full[0].registers.size() + full[1].registers.size(), c.room);
+
+        records.push_back({"one more", "1", "1"});
+        ByteMap map = FramesWithOldEntries(2, c.direction);
+        const ByteMap before = map;
+        try {
+            ImportByteMapRecords(map, records, c.direction);
+            ADD_FAILURE() << "the import was not refused";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(map, before);
+    }
+}
+
 TEST(Exports, FrameListLinesEndAtTheFirstRowWithoutItsFirstColumn)
 {
     EXPECT_EQ(FrameListCsv({{"61444", "0", "Y", "Engine"}, {"0xFEF1", "3", "", ""}, {"", "7"}, {"1", "2"}}),
