@@ -73,14 +73,23 @@ void SheetCells::throwTooLarge() const
                                     " cells");
 }
 
+void SheetCells::throwTooMuchText() const
+{
+    ThrowNotReadable(workbook_, "the texts of its worksheet " + name_ + " are larger than " +
+                                    std::to_string(kMaxWorksheetTextBytes / (1024 * 1024)) + " MiB");
+}
+
+void SheetCells::expect(std::uint64_t row, std::uint64_t column, std::uint64_t textBytes) const
+{
+    if (!fits(row, column)) throwTooLarge();
+    if (textBytes > kMaxWorksheetTextBytes - textBytes_) throwTooMuchText();
+}
+
 void SheetCells::add(std::uint64_t row, std::uint64_t column, std::string text)
 {
     if (text.empty()) return;  // an empty text counts as an empty cell
-    if (!fits(row, column)) throwTooLarge();
+    expect(row, column, text.size());
     textBytes_ += text.size();
-    if (textBytes_ > kMaxWorksheetTextBytes)
-        ThrowNotReadable(workbook_, "the texts of its worksheet " + name_ + " are larger than " +
-                                        std::to_string(kMaxWorksheetTextBytes / (1024 * 1024)) + " MiB");
     rows_ = std::max(rows_, row + 1);
     columns_ = std::max(columns_, column + 1);
     cells_.push_back({static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), std::move(text)});

@@ -53,6 +53,10 @@ public:
     // Would a value at (row, column) keep the used range within kMaxWorksheetCells?
     bool fits(std::uint64_t row, std::uint64_t column) const;
 
+    // Ends the read now, as add would later, when a value at (row, column) or texts of that many
+    // more bytes would pass the bounds: a repeat of a value is refused before it is expanded.
+    void expect(std::uint64_t row, std::uint64_t column, std::uint64_t textBytes) const;
+
     // Records are the rows below the title row down to the last row holding a value; every
     // record has one field per column up to the last column holding a value in any row.
     Worksheet finish() &&;
@@ -67,6 +71,7 @@ private:
     };
 
     [[noreturn]] void throwTooLarge() const;
+    [[noreturn]] void throwTooMuchText() const;
 
     std::filesystem::path workbook_;
     std::string name_;

@@ -573,6 +573,14 @@ std::uint64_t Saturated(std::uint64_t position)
     return std::min(position, kBeyond);
 }
 
+// a * b, or just past the texts' bound when that is more.
+std::uint64_t Product(std::uint64_t a, std::uint64_t b)
+{
+    a = Saturated(a);
+    b = std::min<std::uint64_t>(b, kMaxWorksheetTextBytes + 1);
+    return a != 0 && b > (kMaxWorksheetTextBytes + 1) / a ? kMaxWorksheetTextBytes + 1 : a * b;
+}
+
 class OdsSheetReader {
 public:
     OdsSheetReader(const ZipWorkbook& zip, SheetCells& cells) : zip_(zip), cells_(cells), paragraphs_(zip, cells.name())
@@ -631,7 +639,14 @@ private:
             row_ = Saturated(row_ + std::min(rows, kBeyond));  // empty rows, however many, cost nothing
             return;
         }
-        // Each value is placed in turn: the first that falls outside the bounds ends the read.
+        // A repeat that would pass the bounds is refused before it is expanded.
+        std::uint64_t lastColumn = 0;
+        std::uint64_t rowText = 0;
+        for (const Run& run : runs) {
+            lastColumn = std::max(lastColumn, Saturated(run.column + std::min(run.count, kBeyond)) - 1);
+            rowText = Saturated(rowText + Product(run.count, run.text.size()));
+        }
+        cells_.expect(Saturated(row_ + std::min(rows, kBeyond)) - 1, lastColumn, Product(rows, rowText));
         for (std::uint64_t r = 0; r < rows; ++r, ++row_)
             for (const Run& run : runs)
                 for (std::uint64_t c = 0; c < run.count; ++c) cells_.add(row_, run.column + c, run.text);
