@@ -186,6 +186,13 @@ public:
                 fail(name, "is larger than " + Mib(kMaxPartBytes) + " unpacked");
             part.append(chunk, static_cast<std::size_t>(got));
         }
+        // The size the directory gives is not trusted for reading, but a part of another size
+        // than it says is damaged.
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) &&
+            stat.size != part.size())
+            fail(name, "is damaged");
         return part;
     }
 

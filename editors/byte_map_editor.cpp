@@ -6,7 +6,9 @@
 #include "documents/reading_report.h"
 #include "documents/table_transfer.h"
 #include "platform/common_look.h"
+#include "platform/error.h"
 #include "platform/error_boundary.h"
+#include "platform/file_names.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
 #include "shell/project_state.h"
@@ -555,7 +557,12 @@ void ByteMapEditor::BitBtn4Click()
 
     const std::optional<Worksheet> sheet = TableImport::readSheet(*workbook, ByteMapSheet(direction_));
     if (!sheet) return;
-    ImportByteMapRecords(byteMap_, sheet->records, direction_);
+    // An import over the image's room is refused whole and told; the registers stay as they were.
+    try {
+        ImportByteMapRecords(byteMap_, sheet->records, direction_);
+    } catch (const Error& refused) {
+        throw Error(DisplayPath(ToPath(*workbook)) + ", worksheet " + sheet->name + ": " + refused.what());
+    }
 }
 
 void ByteMapEditor::Button1Click()

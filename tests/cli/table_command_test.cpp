@@ -1,6 +1,7 @@
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
 #include "tests/cli/run_tool.h"
+#include "tests/support/stored_zip.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,17 @@ using test::WriteText;
 std::string Workbook(const std::string& name)
 {
     return TRELVANT_WORKBOOKS "/" + name;
+}
+
+// The name of a workbook that these tests read as .xls; a build without FreeXL reads the same
+// content as .xlsx.
+std::string Xls(const std::string& stem)
+{
+#ifdef TRELVANT_WITH_XLS
+    return stem + ".xls";
+#else
+    return stem + ".xlsx";
+#endif
 }
 
 const char* const kReceiveFrames = R"(<COBID><row PGN="1" ID_DEV="1" Delete="N" Mnemonic=""/><row PGN="2" ID_DEV="2" Delete="N" Mnemonic=""/></COBID>)";
@@ -42,7 +54,7 @@ struct Project {
 TEST(CliImport, FrameListsAreReplacedAsTheEditorsOkWritesThem)
 {
     Project project;
-    test::ToolRun run = RunTool({"import", project.path(), Workbook("receive_frames.xls"), "--into", "receive-frames"});
+    test::ToolRun run = RunTool({"import", project.path(), Workbook(Xls("receive_frames")), "--into", "receive-frames"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");
     // The third record has no PGN: the list ends before it.
@@ -81,7 +93,7 @@ TEST(CliImport, ByteMapsAreReplacedAndWrittenInIndexOrder)
     EXPECT_EQ(project.read("RInfoCob.xml"),
               R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="1" PosComp="8"/></RInfoCob>)");
 
-    run = RunTool({"import", project.path(), Workbook("transmit_map.xls"), "--into", "transmit-map"});
+    run = RunTool({"import", project.path(), Workbook(Xls("transmit_map")), "--into", "transmit-map"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     // $0B is 11: it follows 10.
     EXPECT_EQ(project.read("TInfoCob.xml"), R"(<TInfoCob><row Index="10" NrPdo="1" PosComp="33" Write_J1939="0"/>)"
@@ -90,7 +102,7 @@ TEST(CliImport, ByteMapsAreReplacedAndWrittenInIndexOrder)
 
 struct RefusedImport {
     const char* name;
-    const char* workbook;
+    std::string workbook;
     const char* into;
     const char* document;  // that stays as it was
     const char* message;   // a part of the message
@@ -112,10 +124,10 @@ TEST_P(CliRefusedImports, WriteNothingAndEndWithStatusOne)
 INSTANTIATE_TEST_SUITE_P(
     Failures, CliRefusedImports,
     testing::Values(
-        RefusedImport{"NoWorksheet", "receive_map.xls", "receive-frames", "RCobDef.xml", "no worksheet named rpdodef"},
+        RefusedImport{"NoWorksheet", Xls("receive_map"), "receive-frames", "RCobDef.xml", "no worksheet named rpdodef"},
         RefusedImport{"NotAWorkbook", "not_a_workbook.xls", "receive-map", "RInfoCob.xml", "not_a_workbook.xls"},
         RefusedImport{"NoSuchFile", "missing.xlsx", "receive-map", "RInfoCob.xml", "missing.xlsx"},
-        RefusedImport{"BadFrameNumber", "receive_map_bad_frame.xls", "receive-map", "RInfoCob.xml",
+        RefusedImport{"BadFrameNumber", Xls("receive_map_bad_frame"), "receive-map", "RInfoCob.xml",
                       "record 2: 'x' is not a valid integer value"},
         RefusedImport{"TwoColumns", "receive_map_two_columns.ods", "receive-map", "RInfoCob.xml",
                       "record 1: the worksheet has fewer than three columns"},
@@ -123,11 +135,21 @@ INSTANTIATE_TEST_SUITE_P(
                       "Error in row 1!! The Priority of J1939 frame must be between 0 and 7"}),
     [](const testing::TestParamInfo<RefusedImport>& info) { return std::string(info.param.name); });
 
+#ifndef TRELVANT_WITH_XLS
+// A build without FreeXL refuses an .xls workbook with the kinds it reads.
+INSTANTIATE_TEST_SUITE_P(
+    WithoutXls, CliRefusedImports,
+    testing::Values(RefusedImport{"XlsWorkbook", "receive_map.xls", "receive-map", "RInfoCob.xml",
+                                  "receive_map.xls is not a workbook that can be read: this build reads .xlsx and .ods "
+                                  "workbooks only"}),
+    [](const testing::TestParamInfo<RefusedImport>& info) { return std::string(info.param.name); });
+#endif
+
 TEST(CliImport, AFrameListThatCannotBeReadStopsAByteMapImport)
 {
     Project project;
     WriteText(project.folder / "RCobDef.xml", "<COBID><row PGN=\"1\"/></COBID>");
-    const test::ToolRun run = RunTool({"import", project.path(), Workbook("receive_map.xls"), "--into", "receive-map"});
+    const test::ToolRun run = RunTool({"import", project.path(), Workbook(Xls("receive_map")), "--into", "receive-map"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err.rfind("Error in reading file PDO XML", 0), 0u) << run.err;
     EXPECT_EQ(project.read("RInfoCob.xml"), kReceiveMap);
@@ -158,6 +180,45 @@ TEST(CliExport, WritesTheEditorsCsvFiles)
     run = RunTool({"export", project.path(), "--from", "receive-map"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(project.read("RInfoCob.csv"), "");
+}
+
+// Workbooks as scripts and spreadsheet programs write them: openpyxl's inline strings, the repeats
+// and blanks of LibreOffice Calc's .ods.
+TEST(CliImport, ReadsWorkbooksOfOtherWriters)
+{
+    for (const char* workbook : {"writers_openpyxl.xlsx", "writers_libreoffice.ods"}) {
+        SCOPED_TRACE(workbook);
+        Project project;
+        const test::ToolRun run = RunTool({"import", project.path(), Workbook(workbook), "--into", "receive-map"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("3 records name a frame beyond the 2 frames"), std::string::npos) << run.err;
+        EXPECT_EQ(project.read("RInfoCob.xml"),
+                  R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="1" PosComp="8"/>)"
+                  R"(<row Index="11" NrPdo="1" PosComp="8"/><row Index="11" NrPdo="1" PosComp="8"/>)"
+                  R"(<row Index="0x20" NrPdo="2" PosComp="17"/></RInfoCob>)");
+    }
+}
+
+// More register entries than the image holds: refused with both numbers, nothing written.
+TEST(CliImport, AByteMapOverTheImagesRoomIsRefused)
+{
+    Project project;
+    const std::string before = project.read("RInfoCob.xml");
+    std::string rows = "<row><c><v>0</v></c></row>";
+    for (int r = 0; r < 2913; ++r) rows += "<row><c><v>" + std::to_string(r) + "</v></c><c><v>1</v></c><c><v>1</v></c></row>";
+    const std::string sheet = "<worksheet><sheetData>" + rows + "</sheetData></worksheet>";
+    WriteText(project.folder / "large.xlsx",
+              test::StoredZip({{"_rels/.rels", R"(<Relationships><Relationship Id="a" Type="x/officeDocument" Target="xl/workbook.xml"/></Relationships>)"},
+                               {"xl/workbook.xml", R"(<workbook><sheets><sheet name="RInfoCob" r:id="s"/></sheets></workbook>)"},
+                               {"xl/_rels/workbook.xml.rels", R"(<Relationships><Relationship Id="s" Type="x/worksheet" Target="sheet.xml"/></Relationships>)"},
+                               {"xl/sheet.xml", sheet}}));
+    const test::ToolRun run = RunTool({"import", project.path(), (project.folder / "large.xlsx").string(), "--into", "receive-map"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("large.xlsx, worksheet RInfoCob: the worksheet gives 2913 register entries, and the "
+                           "receive byte map holds at most 2912 rows"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(project.read("RInfoCob.xml"), before);
 }
 
 TEST(CliExport, ADocumentThatCannotBeReadWritesNothing)

@@ -4,7 +4,9 @@
 #include "editors/frame_list_editor.h"
 #include "platform/platform.h"
 #include "shell/project_state.h"
+#include "platform/file_names.h"
 #include "tests/support/recording_platform.h"
+#include "tests/support/stored_zip.h"
 #include "tests/support/temp_folder.h"
 
 #include <QLineEdit>
@@ -247,6 +249,56 @@ private slots:
         };
         QCOMPARE(entries(0), frameOne);
         QCOMPARE(entries(1), frameTwo);
+    }
+
+    // Workbooks as scripts and spreadsheet programs write them: openpyxl's inline strings, the
+    // repeats and blanks of LibreOffice Calc's .ods.
+    void byteMapImportFromWriters_data()
+    {
+        QTest::addColumn<QString>("workbook");
+        QTest::newRow("openpyxl .xlsx") << "writers_openpyxl.xlsx";
+        QTest::newRow("LibreOffice .ods") << "writers_libreoffice.ods";
+        QTest::newRow("LibreOffice .xlsx") << "writers_libreoffice.xlsx";
+    }
+    void byteMapImportFromWriters()
+    {
+        QFETCH(QString, workbook);
+        Project p;
+        p.writeTwoReceiveFrames();
+        auto editor = p.editor<TFInfopdoMB>();
+        p.importFrom(editor.get(), Workbook(workbook));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(editor->byteMap()[0].registers,
+                 (std::vector<TClIndMB>{{"10", "33", ""}, {"11", "8", ""}, {"11", "8", ""}, {"11", "8", ""}}));
+        QCOMPARE(editor->byteMap()[1].registers, (std::vector<TClIndMB>{{"0x20", "17", ""}}));
+    }
+
+    // A worksheet that would give the byte map more registers than the image holds is refused
+    // with both numbers, and the registers stay as they were.
+    void byteMapImportOverTheRoomIsRefusedAndTold()
+    {
+        std::string rows = R"(<row><c t="inlineStr"><is><t>Index</t></is></c></row>)";
+        for (int r = 0; r < 2913; ++r)
+            rows += "<row><c><v>" + std::to_string(100 + r) + "</v></c><c><v>" + std::to_string(1 + r % 2) + "</v></c><c><v>1</v></c></row>";
+        const std::string sheet = "<worksheet><sheetData>" + rows + "</sheetData></worksheet>";
+        Project p;
+        p.writeTwoReceiveFrames();
+        const std::filesystem::path workbook = p.dir / "large.xlsx";
+        test::WriteText(workbook, test::StoredZip({
+            {"_rels/.rels", R"(<Relationships><Relationship Id="a" Type="x/officeDocument" Target="xl/workbook.xml"/></Relationships>)"},
+            {"xl/workbook.xml", R"(<workbook><sheets><sheet name="RInfoCob" r:id="s"/></sheets></workbook>)"},
+            {"xl/_rels/workbook.xml.rels", R"(<Relationships><Relationship Id="s" Type="x/worksheet" Target="sheet.xml"/></Relationships>)"},
+            {"xl/sheet.xml", sheet}}));
+        auto editor = p.editor<TFInfopdoMB>();
+        const ByteMap before = editor->byteMap();
+        p.importFrom(editor.get(), FromPath(workbook));
+        QCOMPARE(p.boxes.shown.size(), 1u);
+        QCOMPARE(p.boxes.shown[0].kind, ShownBox::Toolkit);
+        QCOMPARE(p.boxes.shown[0].text,
+                 QString::fromStdString(DisplayPath(workbook)) +
+                     ", worksheet RInfoCob: the worksheet gives 2913 register entries, and the receive byte map holds at most 2912 rows");
+        QCOMPARE(editor->byteMap(), before);
+        QVERIFY(editor->isVisible());
     }
 
     void transmitByteMapImportAndExport()
