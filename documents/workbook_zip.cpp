@@ -670,7 +670,9 @@ private:
         const pugi::xml_attribute typeAttribute = officeAttribute(cell, "value-type");
         const std::string_view type = typeAttribute.value();
         if (type == "float" || type == "percentage" || type == "currency") {
-            const std::string text = officeAttribute(cell, "value").value();
+            const pugi::xml_attribute value = officeAttribute(cell, "value");
+            if (!value) return paragraphs_.of(cell);  // the number as shown, where its value is missing
+            const std::string text = value.value();
             WorkbookField number = NumberTextField(text);
             if (!number)
                 ThrowNotReadable(zip_.path(), "its worksheet " + cells_.name() + " holds a number cell holding '" +

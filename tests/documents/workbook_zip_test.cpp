@@ -170,15 +170,17 @@ TEST_F(ZipWorkbook, OdsParagraphsBlanksRepeatsAndGroups)
         R"(<table:table-row><table:table-cell office:value-type="percentage" office:value="0.5"/>)"
         R"(<table:table-cell office:value-type="boolean" office:boolean-value="false"><text:p>FALSE</text:p></table:table-cell>)"
         R"(<table:table-cell table:formula="of:=1/0" office:value-type="string" office:string-value="" calcext:value-type="error"><text:p>#DIV/0!</text:p></table:table-cell>)"
-        R"(<table:table-cell office:value-type="string" office:string-value="stored"><text:p>shown</text:p></table:table-cell></table:table-row>)"
+        R"(<table:table-cell office:value-type="string" office:string-value="stored"><text:p>shown</text:p></table:table-cell>)"
+        // A number cell without its value gives the number as shown.
+        R"(<table:table-cell office:value-type="float"><text:p>7</text:p></table:table-cell></table:table-row>)"
         // Trailing empty rows and cells, however many, cost nothing.
         R"(<table:table-row table:number-rows-repeated="1048000000"><table:table-cell table:number-columns-repeated="16384"/></table:table-row>)"));
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{
-                                  {" 5", "5 ", "a   b\tc\nde\nf", null},
-                                  {"61444", "61444", "under", null},
-                                  {"61444", "61444", "under", null},
-                                  {"0.5", "0", null, "stored"},
+                                  {" 5", "5 ", "a   b\tc\nde\nf", null, null},
+                                  {"61444", "61444", "under", null, null},
+                                  {"61444", "61444", "under", null, null},
+                                  {"0.5", "0", null, "stored", "7"},
                               }));
 }
 
