@@ -50,25 +50,30 @@ std::uint64_t Little(const std::string& bytes, std::size_t at, int size)
     return value;
 }
 
-// The entry count of the zip's end of central directory record (zip64's where the record defers
-// to it); nullopt where there is no such record, which libzip then reports.
+// The largest entry count that any end of central directory record in the zip's last 64 KiB
+// gives (zip64's where a record defers to it): libzip takes the entry count from one of them, and
+// a record hidden in the zip's comment must not hide another. nullopt where there is none, which
+// libzip then reports.
 std::optional<std::uint64_t> ZipEntryCount(const std::string& bytes)
 {
     constexpr std::size_t kEndRecord = 22;
+    constexpr std::size_t kZip64EndRecord = 56;
     if (bytes.size() < kEndRecord) return std::nullopt;
+    std::optional<std::uint64_t> largest;
     const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
     for (std::size_t at = bytes.size() - kEndRecord + 1; at-- > lowest;) {
         if (bytes.compare(at, 4, "PK\x05\x06") != 0) continue;
         std::uint64_t count = std::max(Little(bytes, at + 8, 2), Little(bytes, at + 10, 2));
         // A zip64 locator stands just before the record; its end record holds the real count.
-        if (count == 0xFFFF && at >= 20 && bytes.compare(at - 20, 4, "PK\x06\x07") == 0) {
+        if (at >= 20 && bytes.compare(at - 20, 4, "PK\x06\x07") == 0) {
             const std::uint64_t record = Little(bytes, at - 20 + 8, 8);
-            if (record <= bytes.size() - 56 && bytes.compare(record, 4, "PK\x06\x06") == 0)
-                count = std::max(Little(bytes, record + 24, 8), Little(bytes, record + 32, 8));
+            if (bytes.size() >= kZip64EndRecord && record <= bytes.size() - kZip64EndRecord &&
+                bytes.compare(record, 4, "PK\x06\x06") == 0)
+                count = std::max({count, Little(bytes, record + 24, 8), Little(bytes, record + 32, 8)});
         }
-        return count;
+        largest = std::max(largest.value_or(0), count);
     }
-    return std::nullopt;
+    return largest;
 }
 
 std::string_view LocalName(std::string_view name)
