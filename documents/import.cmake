@@ -21,7 +21,12 @@ add_library(trelvant_import STATIC
 target_link_libraries(trelvant_import PUBLIC trelvant_core PRIVATE libzip::zip)
 if(TRELVANT_XLS)
   pkg_check_modules(FREEXL REQUIRED IMPORTED_TARGET freexl)
-  target_sources(trelvant_import PRIVATE ${CMAKE_CURRENT_LIST_DIR}/workbook_xls.cpp)
+  target_sources(trelvant_import PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/workbook_xls.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xls_check.h
+    ${CMAKE_CURRENT_LIST_DIR}/xls_check.cpp
+    ${CMAKE_SOURCE_DIR}/platform/isolated_call.h
+    ${CMAKE_SOURCE_DIR}/platform/isolated_call.cpp)
   target_link_libraries(trelvant_import PRIVATE PkgConfig::FREEXL)
   target_compile_definitions(trelvant_import PUBLIC TRELVANT_WITH_XLS)
 else()

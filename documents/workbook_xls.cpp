@@ -1,20 +1,37 @@
-// .xls workbooks (BIFF5 and BIFF8) through FreeXL.
+// .xls workbooks (BIFF5 and BIFF8) through FreeXL, in a child process of their own.
+//
+// FreeXL reads out of bounds on damaged files and allocates what their headers declare. What can
+// be checked first is checked here (CheckXlsWorkbook); the reading itself runs in a child process
+// with limits of memory and time (RunIsolated), which hands the worksheet's cells back as bytes.
+// A crash or a limit there is an ordinary refusal here, and the program goes on.
 
 #include "documents/workbook_reading.h"
+#include "documents/xls_check.h"
+#include "platform/error.h"
 #include "platform/file_names.h"
+#include "platform/isolated_call.h"
 
 #include <freexl.h>
 
+#include <cstdint>
+#include <string_view>
+
 namespace trelvant::workbook {
 namespace {
+
+// What the child hands back: one byte of kind, then for a worksheet its name and its cells, for
+// a refusal its message. Numbers are 32-bit, least significant byte first.
+constexpr char kNoSuchSheet = 'N';
+constexpr char kSheet = 'S';
+constexpr char kRefused = 'E';
 
 class FreexlHandle {
 public:
     FreexlHandle(const std::filesystem::path& file, const std::filesystem::path& workbook)
     {
         // FreeXL takes the path's bytes; it wants a handle closed even when the open failed.
-        int status = freexl_open(file.c_str(), &handle_);
-        if (status != FREEXL_OK) {
+        const int status = freexl_open(file.c_str(), &handle_);
+        if (status != FREEXL_OK || handle_ == nullptr) {
             Close();
             ThrowNotReadable(workbook);
         }
@@ -54,37 +71,134 @@ WorkbookField XlsField(const FreeXL_CellValue& cell)
     }
 }
 
+void PutNumber(std::string& out, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void PutText(std::string& out, std::string_view text)
+{
+    PutNumber(out, static_cast<std::uint32_t>(text.size()));
+    out += text;
+}
+
+// In the child: the worksheet read by FreeXL, as bytes. The parent holds the cells to the reader's
+// bounds; the child's output is bounded by the isolation's limit.
+std::string ReadWithFreexl(const std::filesystem::path& workbook, std::string_view sheetName)
+{
+    // Every page the child touches costs a fault: one buffer, large enough for the usual table.
+    std::string out;
+    out.reserve(256 * 1024);
+    try {
+        FreexlHandle xls(ResolveFileName(workbook), workbook);
+        unsigned int sheetCount = 0;
+        if (freexl_get_info(xls.get(), FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK) ThrowNotReadable(workbook);
+        for (unsigned int index = 0; index < sheetCount && index <= 0xFFFF; ++index) {
+            const char* name = nullptr;
+            if (freexl_get_worksheet_name(xls.get(), static_cast<unsigned short>(index), &name) != FREEXL_OK ||
+                name == nullptr)
+                ThrowNotReadable(workbook);
+            if (!EqualsIgnoringAsciiCase(name, sheetName)) continue;
+
+            out += kSheet;
+            PutText(out, name);
+            unsigned int rowCount = 0;
+            unsigned short columnCount = 0;
+            if (freexl_select_active_worksheet(xls.get(), static_cast<unsigned short>(index)) != FREEXL_OK ||
+                freexl_worksheet_dimensions(xls.get(), &rowCount, &columnCount) != FREEXL_OK)
+                ThrowNotReadable(workbook);
+            for (unsigned int r = 0; r < rowCount; ++r) {
+                for (unsigned short c = 0; c < columnCount; ++c) {
+                    FreeXL_CellValue cell{};
+                    if (freexl_get_cell_value(xls.get(), r, c, &cell) != FREEXL_OK) ThrowNotReadable(workbook);
+                    WorkbookField field = XlsField(cell);
+                    if (!field || field->empty()) continue;
+                    PutNumber(out, r);
+                    PutNumber(out, c);
+                    PutText(out, *field);
+                }
+            }
+            return out;
+        }
+        return std::string(1, kNoSuchSheet);
+    } catch (const Error& e) {
+        out = kRefused;
+        out += e.what();
+        return out;
+    }
+}
+
+// In the parent: the child's bytes, read strictly.
+class Reply {
+public:
+    Reply(const std::filesystem::path& workbook, std::string_view bytes) : workbook_(workbook), bytes_(bytes) {}
+
+    bool done() const { return at_ == bytes_.size(); }
+
+    std::uint32_t number()
+    {
+        need(4);
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes_[at_ + i]);
+        at_ += 4;
+        return value;
+    }
+
+    std::string text()
+    {
+        const std::uint32_t size = number();
+        need(size);
+        std::string value(bytes_.substr(at_, size));
+        at_ += size;
+        return value;
+    }
+
+private:
+    void need(std::size_t size) const
+    {
+        if (size > bytes_.size() - at_) ThrowNotReadable(workbook_, "its reading failed");
+    }
+
+    const std::filesystem::path& workbook_;
+    std::string_view bytes_;
+    std::size_t at_ = 0;
+};
+
 }  // namespace
 
-std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook, const std::string& /*bytes*/,
+std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook, const std::string& bytes,
                                           std::string_view sheetName)
 {
-    FreexlHandle xls(ResolveFileName(workbook), workbook);
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(xls.get(), FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK) ThrowNotReadable(workbook);
-    for (unsigned int index = 0; index < sheetCount && index <= 0xFFFF; ++index) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(xls.get(), static_cast<unsigned short>(index), &name) != FREEXL_OK ||
-            name == nullptr)
-            ThrowNotReadable(workbook);
-        if (!EqualsIgnoringAsciiCase(name, sheetName)) continue;
+    if (std::optional<std::string> refusal = CheckXlsWorkbook(bytes, kMaxWorksheetCells))
+        ThrowNotReadable(workbook, *refusal);
 
-        SheetCells cells(workbook, name);
-        unsigned int rowCount = 0;
-        unsigned short columnCount = 0;
-        if (freexl_select_active_worksheet(xls.get(), static_cast<unsigned short>(index)) != FREEXL_OK ||
-            freexl_worksheet_dimensions(xls.get(), &rowCount, &columnCount) != FREEXL_OK)
-            ThrowNotReadable(workbook);
-        for (unsigned int r = 0; r < rowCount; ++r) {
-            for (unsigned short c = 0; c < columnCount; ++c) {
-                FreeXL_CellValue cell{};
-                if (freexl_get_cell_value(xls.get(), r, c, &cell) != FREEXL_OK) ThrowNotReadable(workbook);
-                if (WorkbookField field = XlsField(cell)) cells.add(r, c, std::move(*field));
-            }
-        }
-        return std::move(cells).finish();
+    const std::string name(sheetName);
+    const IsolatedResult result = RunIsolated([&] { return ReadWithFreexl(workbook, name); });
+    switch (result.outcome) {
+    case IsolatedResult::Outcome::Done:
+        break;
+    case IsolatedResult::Outcome::OverLimit:
+    case IsolatedResult::Outcome::TimedOut:
+    case IsolatedResult::Outcome::TooMuchOutput:
+        ThrowNotReadable(workbook, "reading it took more memory or time than a workbook may");
+    default:
+        ThrowNotReadable(workbook, "it is damaged (its reading failed)");
     }
-    return std::nullopt;
+
+    const std::string_view reply = result.output;
+    if (reply.empty()) ThrowNotReadable(workbook, "it is damaged (its reading failed)");
+    if (reply.front() == kNoSuchSheet && reply.size() == 1) return std::nullopt;
+    if (reply.front() == kRefused) throw Error(std::string(reply.substr(1)));
+    if (reply.front() != kSheet) ThrowNotReadable(workbook, "it is damaged (its reading failed)");
+
+    Reply cells(workbook, reply.substr(1));
+    SheetCells sheet(workbook, cells.text());
+    while (!cells.done()) {
+        const std::uint32_t row = cells.number();
+        const std::uint32_t column = cells.number();
+        sheet.add(row, column, cells.text());
+    }
+    return std::move(sheet).finish();
 }
 
 }  // namespace trelvant::workbook

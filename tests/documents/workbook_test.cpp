@@ -16,7 +16,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kData = TRELVANT_WORKBOOKS_TEST_DATA;
+#ifdef TRELVANT_WITH_XLS
 const std::vector<std::string> kFormats = {"xls", "xlsx", "ods"};
+#else
+// A build without FreeXL reads the other two and refuses .xls (WorkbookWithoutXls below).
+const std::vector<std::string> kFormats = {"xlsx", "ods"};
+#endif
 
 constexpr WorkbookField null = std::nullopt;
 
@@ -103,6 +108,7 @@ TEST_P(WorkbookRead, GivesTheRecordsBelowTheTitleRowWithTheirFields) {
 INSTANTIATE_TEST_SUITE_P(Cases, WorkbookRead, testing::Combine(testing::ValuesIn(kReadCases), testing::ValuesIn(kFormats)),
                          ReadCaseName);
 
+#ifdef TRELVANT_WITH_XLS
 // Excel 5 and 95 workbooks hold 8-bit texts in the workbook's code page: they come out as UTF-8.
 TEST(WorkbookXls, ReadsBiff5TextsFromTheirCodePage) {
     std::optional<Worksheet> sheet = ReadWorksheet(kData / "biff5.xls", "rinfocob");
@@ -111,6 +117,7 @@ TEST(WorkbookXls, ReadsBiff5TextsFromTheirCodePage) {
     EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{
                                   {"10", "1", "33"}, {"11", "1", "8"}, {"K\u00fchler S\u00fcd", "2", "17"}}));
 }
+#endif
 
 // Formulas give their stored result; one without a stored result or with an error result is an
 // empty cell, never a text such as "" or "nan".
@@ -156,8 +163,10 @@ TEST(WorkbookUnreadable, EndsTheReadWithError) {
         {"damaged_xml.xlsx", " is not a workbook that can be read"},
         {"damaged_xml.ods", " is not a workbook that can be read"},
         // One value in the worksheet's last cell: the used range is not made billions of cells.
+#ifdef TRELVANT_WITH_XLS
         {"far_corner.xls", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
          "rpdodef"},
+#endif
         {"far_corner.xlsx", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
          "rpdodef"},
         {"far_corner.ods", " is not a workbook that can be read: its worksheet rpdodef spans more than 1048576 cells",
@@ -205,7 +214,12 @@ TEST(WorkbookKind, IsTakenFromTheContentNotTheExtension) {
     test::TempFolder folder;
     const std::vector<std::pair<std::string, std::string>> copies = {
         {"receive_map.xlsx", "xlsx named.xls"}, {"receive_map.ods", "ods named.xlsx"},
-        {"receive_map.xls", "xls named.ods"}, {"receive_map.xls", "no extension"}};
+#ifdef TRELVANT_WITH_XLS
+        {"receive_map.xls", "xls named.ods"}, {"receive_map.xls", "no extension"},
+#else
+        {"receive_map.ods", "no extension"},
+#endif
+    };
     for (const auto& [from, to] : copies) {
         SCOPED_TRACE(to);
         CopyTo(kData / from, folder / to);
@@ -215,6 +229,23 @@ TEST(WorkbookKind, IsTakenFromTheContentNotTheExtension) {
         EXPECT_EQ(sheet->records[2], (WorkbookRecord{"12", "5", "0"}));
     }
 }
+
+#ifndef TRELVANT_WITH_XLS
+// A build without FreeXL knows an .xls workbook by its first bytes, whatever its name, and refuses
+// it with the kinds it reads, not as a damaged file.
+TEST(WorkbookWithoutXls, RefusesAnXlsWorkbookSayingWhatItReads) {
+    test::TempFolder folder;
+    CopyTo(kData / "receive_map.xls", folder / "xls named.xlsx");
+    for (const fs::path& workbook : {kData / "receive_map.xls", kData / "biff5.xls", folder / "xls named.xlsx"}) {
+        SCOPED_TRACE(workbook.string());
+        const std::string message = ErrorMessage(workbook, "RInfoCob");
+        EXPECT_NE(message.find(workbook.filename().string() +
+                               " is not a workbook that can be read: this build reads .xlsx and .ods workbooks only"),
+                  std::string::npos)
+            << message;
+    }
+}
+#endif
 
 TEST(WorkbookPath, MayHoldCharactersBeyondAscii) {
     test::TempFolder folder;

@@ -1,1 +1,358 @@
-// Filled in by the reader tests.
+// The .xls reading on workbooks made here record by record: what is refused before FreeXL sees the
+// file, and what the child process that runs FreeXL does with a crash, a runaway or a blow-up.
+#ifdef TRELVANT_WITH_XLS
+
+#include "documents/workbook.h"
+#include "platform/error.h"
+#include "platform/isolated_call.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace trelvant {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Put(std::string& out, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
+}
+
+void Patch(std::string& out, std::size_t at, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::string Record(std::uint16_t id, const std::string& data)
+{
+    std::string record;
+    Put(record, id, 2);
+    Put(record, data.size(), 2);
+    return record + data;
+}
+
+std::string Bof(std::uint16_t kind)
+{
+    std::string data;
+    Put(data, 0x0600, 2);  // BIFF8
+    Put(data, kind, 2);    // 5 workbook globals, 0x10 worksheet
+    Put(data, 0x0DBB, 2);
+    Put(data, 0x07CC, 2);
+    Put(data, 0, 8);
+    return Record(0x0809, data);
+}
+
+struct Sheet {
+    std::string name;
+    std::uint32_t rows;     // as its DIMENSIONS record declares them
+    std::uint16_t columns;
+    std::vector<std::vector<double>> numbers;  // from A1
+};
+
+// A BIFF8 workbook stream: globals with one BOUNDSHEET a worksheet, then the worksheets.
+std::string WorkbookStream(const std::vector<Sheet>& sheets, std::string extraGlobals = {})
+{
+    std::string globals = Bof(0x0005) + extraGlobals;
+    std::vector<std::size_t> offsetFields;
+    for (const Sheet& sheet : sheets) {
+        std::string data;
+        Put(data, 0, 4);  // offset, patched below
+        Put(data, 0, 2);  // visible worksheet
+        Put(data, sheet.name.size(), 1);
+        Put(data, 0, 1);  // 8-bit characters
+        data += sheet.name;
+        offsetFields.push_back(globals.size() + 4);
+        globals += Record(0x0085, data);
+    }
+    globals += Record(0x000A, "");
+    std::string stream = globals;
+    for (std::size_t s = 0; s < sheets.size(); ++s) {
+        Patch(stream, offsetFields[s], stream.size(), 4);
+        stream += Bof(0x0010);
+        std::string dimensions;
+        Put(dimensions, 0, 4);
+        Put(dimensions, sheets[s].rows, 4);
+        Put(dimensions, 0, 2);
+        Put(dimensions, sheets[s].columns, 2);
+        Put(dimensions, 0, 2);
+        stream += Record(0x0200, dimensions);
+        for (std::size_t r = 0; r < sheets[s].numbers.size(); ++r)
+            for (std::size_t c = 0; c < sheets[s].numbers[r].size(); ++c) {
+                std::string number;
+                Put(number, r, 2);
+                Put(number, c, 2);
+                Put(number, 0x0F, 2);
+                std::uint64_t bits;
+                std::memcpy(&bits, &sheets[s].numbers[r][c], 8);
+                Put(number, bits, 8);
+                stream += Record(0x0203, number);
+            }
+        stream += Record(0x000A, "");
+    }
+    return stream;
+}
+
+// Where the fields of the compound document made below stand.
+constexpr std::size_t kFatSectorCountField = 44;
+constexpr std::size_t kDirectorySector = 2;       // sector 0 the allocation table, 1.. the stream
+constexpr std::size_t kEntryNameLength = 64;
+
+// A compound document of 512-byte sectors holding the stream as "Workbook": sector 0 the
+// allocation table, then the stream (at least 4096 bytes, so outside the mini stream), then the
+// directory.
+std::string CompoundDocument(std::string stream)
+{
+    stream.resize(std::max<std::size_t>(((stream.size() + 511) / 512) * 512, 4096), '\0');
+    const std::size_t streamSectors = stream.size() / 512;
+    const std::size_t directorySector = 1 + streamSectors;
+
+    std::string header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    Put(header, 0, 16);
+    Put(header, 0x003E, 2);
+    Put(header, 3, 2);       // version 3
+    Put(header, 0xFFFE, 2);  // byte order
+    Put(header, 9, 2);       // 512-byte sectors
+    Put(header, 6, 2);       // 64-byte mini sectors
+    Put(header, 0, 6);
+    Put(header, 0, 4);                // directory sectors (0 in version 3)
+    Put(header, 1, 4);                // allocation table sectors
+    Put(header, directorySector, 4);  // first directory sector
+    Put(header, 0, 4);
+    Put(header, 4096, 4);        // mini stream cutoff
+    Put(header, 0xFFFFFFFE, 4);  // no mini allocation table
+    Put(header, 0, 4);
+    Put(header, 0xFFFFFFFE, 4);  // no DIFAT sectors
+    Put(header, 0, 4);
+    Put(header, 0, 4);  // the allocation table is sector 0
+    while (header.size() < 512) Put(header, 0xFFFFFFFF, 4);
+
+    std::string fat;
+    Put(fat, 0xFFFFFFFD, 4);  // sector 0 holds the table
+    for (std::size_t s = 1; s <= streamSectors; ++s) Put(fat, s == streamSectors ? 0xFFFFFFFE : s + 1, 4);
+    Put(fat, 0xFFFFFFFE, 4);  // the directory, one sector
+    while (fat.size() < 512) Put(fat, 0xFFFFFFFF, 4);
+
+    auto entry = [](std::u16string name, int type, std::uint32_t child, std::uint32_t start, std::uint32_t size) {
+        std::string e;
+        for (char16_t c : name) Put(e, c, 2);
+        e.resize(64, '\0');
+        Put(e, (name.size() + 1) * 2, 2);
+        Put(e, type, 1);
+        Put(e, 1, 1);  // black
+        Put(e, 0xFFFFFFFF, 4);
+        Put(e, 0xFFFFFFFF, 4);
+        Put(e, child, 4);
+        e.resize(116, '\0');
+        Put(e, start, 4);
+        Put(e, size, 4);
+        Put(e, 0, 4);
+        return e;
+    };
+    std::string directory = entry(u"Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry(u"Workbook", 2, 0xFFFFFFFF, 1, stream.size());
+    directory.resize(512, '\0');
+    for (std::size_t at = 256; at < 512; at += 128) Patch(directory, at + 68, 0xFFFFFFFF, 4);  // unused entries
+    return header + fat + stream + directory;
+}
+
+std::size_t DirectoryAt(const std::string& document)
+{
+    return document.size() - 512;
+}
+
+std::vector<Sheet> OrdinarySheets()
+{
+    return {{"Notes", 1, 1, {{1}}}, {"rpdodef", 3, 2, {{0, 0}, {61444, 0}, {65262, 3}}}};
+}
+
+class XlsWorkbook : public testing::Test {
+protected:
+    fs::path write(const std::string& bytes, const std::string& name = "book.xls")
+    {
+        const fs::path file = folder / name;
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        return file;
+    }
+
+    // What follows "<path> is not a workbook that can be read" in the refusal.
+    std::string refusal(const std::string& bytes, const std::string& sheet = "rpdodef")
+    {
+        const fs::path file = write(bytes);
+        try {
+            ReadWorksheet(file, sheet);
+        } catch (const Error& e) {
+            const std::string message = e.what();
+            const std::string lead = file.string() + " is not a workbook that can be read";
+            EXPECT_EQ(message.rfind(lead, 0), 0u) << message;
+            return message.substr(std::min(message.size(), lead.size()));
+        }
+        return "(read)";
+    }
+
+    test::TempFolder folder;
+};
+
+// The workbook the cases below damage, read whole: the way they are made is sound.
+TEST_F(XlsWorkbook, AWorkbookMadeRecordByRecordIsRead)
+{
+    const std::optional<Worksheet> sheet = ReadWorksheet(write(CompoundDocument(WorkbookStream(OrdinarySheets()))), "RPDODEF");
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->name, "rpdodef");
+    EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{{"61444", "0"}, {"65262", "3"}}));
+}
+
+TEST_F(XlsWorkbook, WhatFreexlWouldTrustIsCheckedFirst)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string reason;
+    };
+    std::vector<Case> cases;
+
+    std::string longName = CompoundDocument(WorkbookStream(OrdinarySheets()));
+    Patch(longName, DirectoryAt(longName) + 128 + kEntryNameLength, 200, 2);
+    cases.push_back({"a directory entry name of 200 bytes", longName,
+                     ": a name in its compound document's directory is damaged"});
+
+    std::string manySectors = CompoundDocument(WorkbookStream(OrdinarySheets()));
+    Patch(manySectors, kFatSectorCountField, 100000, 4);
+    cases.push_back({"more allocation table sectors than the file holds", manySectors,
+                     ": its compound document counts more sectors than the file holds"});
+
+    std::string loop = CompoundDocument(WorkbookStream(OrdinarySheets()));
+    Patch(loop, 512 + 4 * 2, 1, 4);  // the stream's second sector leads back to its first
+    cases.push_back({"a chain of sectors that loops", loop, ": a chain of its compound document is damaged"});
+
+    std::string cut = CompoundDocument(WorkbookStream(OrdinarySheets()));
+    cut.resize(512 * kDirectorySector + 100);
+    cases.push_back({"a file cut short", cut, ": its compound document names a sector past the end of the file"});
+
+    std::vector<Sheet> fullSheets;
+    for (int s = 0; s < 40; ++s) fullSheets.push_back({"S" + std::to_string(s), 65536, 256, {}});
+    cases.push_back({"40 worksheets each declaring IV65536", CompoundDocument(WorkbookStream(fullSheets)),
+                     ": its worksheet S0 spans more than 1048576 cells"});
+
+    std::vector<Sheet> manySheets;
+    for (int s = 0; s < 40; ++s) manySheets.push_back({"S" + std::to_string(s), 4096, 256, {}});
+    cases.push_back({"40 worksheets of a million cells each", CompoundDocument(WorkbookStream(manySheets)),
+                     ": its worksheets span more than 4194304 cells together"});
+
+    cases.push_back({"an empty worksheet declaring 400 million rows",
+                     CompoundDocument(WorkbookStream({{"rpdodef", 400000000, 0, {}}})),
+                     ": its worksheet rpdodef declares 400000000 rows and 0 columns, more than a worksheet has"});
+
+    std::string pastEnd = WorkbookStream(OrdinarySheets());
+    Patch(pastEnd, Bof(5).size() + 4, 1000000, 4);  // the first BOUNDSHEET's offset
+    cases.push_back({"a worksheet that begins past the stream", CompoundDocument(pastEnd),
+                     ": its worksheet Notes begins past the end of its workbook stream"});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(refusal(c.bytes), c.reason);
+    }
+}
+
+// A workbook that passes every check above but makes FreeXL copy past the end of a buffer (found
+// by fuzzing FreeXL): the child process that reads it crashes or refuses, and the program goes on.
+TEST_F(XlsWorkbook, AWorkbookThatBreaksFreexlIsRefusedAndTheProgramGoesOn)
+{
+    const fs::path hostile = fs::path(TRELVANT_WORKBOOKS_TEST_DATA) / "hostile_freexl_overflow.xls";
+    for (const char* sheet : {"rpdodef", "RInfoCob"}) {
+        try {
+            ReadWorksheet(hostile, sheet);
+            ADD_FAILURE() << "read";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(hostile.string() + " is not a workbook that can be read", 0), 0u)
+                << e.what();
+        }
+    }
+    EXPECT_TRUE(ReadWorksheet(write(CompoundDocument(WorkbookStream(OrdinarySheets())), "next.xls"), "rpdodef"));
+}
+
+using Outcome = IsolatedResult::Outcome;
+
+TEST(IsolatedCall, GivesBackWhatTheWorkReturned)
+{
+    const IsolatedResult result = RunIsolated([] { return std::string("cells\0and more", 14); });
+    EXPECT_EQ(result.outcome, Outcome::Done);
+    EXPECT_EQ(result.output, std::string("cells\0and more", 14));
+}
+
+TEST(IsolatedCall, ACrashOrAThrowEndsOnlyTheChild)
+{
+    IsolatedResult result = RunIsolated([]() -> std::string {
+        std::raise(SIGSEGV);
+        return "not reached";
+    });
+    EXPECT_EQ(result.outcome, Outcome::Crashed);
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_EQ(result.output, "");
+
+    result = RunIsolated([]() -> std::string { std::abort(); });
+    EXPECT_EQ(result.outcome, Outcome::Crashed);
+    EXPECT_EQ(result.signal, SIGABRT);
+
+    result = RunIsolated([]() -> std::string { throw Error("inside"); });
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+}
+
+TEST(IsolatedCall, ARunawayIsStoppedByItsLimits)
+{
+    IsolationLimits limits;
+    limits.memoryBytes = 64u * 1024u * 1024u;
+    // Under a sanitizer the allocator reports the failed allocation and ends the child itself.
+    IsolatedResult result = RunIsolated(
+        [] {
+            std::vector<std::unique_ptr<char[]>> blocks;
+            for (int i = 0; i < 64; ++i) {
+                blocks.emplace_back(new char[16u * 1024u * 1024u]);
+                std::memset(blocks.back().get(), 1, 16u * 1024u * 1024u);
+            }
+            return std::string("allocated 1 GiB");
+        },
+        limits);
+    EXPECT_TRUE(result.outcome == Outcome::OverLimit || result.outcome == Outcome::Crashed);
+
+    limits.cpuSeconds = 1;
+    const auto start = std::chrono::steady_clock::now();
+    result = RunIsolated(
+        [] {
+            volatile std::uint64_t n = 0;
+            for (;;) n = n + 1;
+            return std::string();
+        },
+        limits);
+    EXPECT_EQ(result.outcome, Outcome::OverLimit);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+    limits.wallTime = std::chrono::milliseconds(300);
+    result = RunIsolated(
+        [] {
+            std::this_thread::sleep_for(std::chrono::hours(1));
+            return std::string();
+        },
+        limits);
+    EXPECT_EQ(result.outcome, Outcome::TimedOut);
+
+    limits.maxOutputBytes = 1024 * 1024;
+    result = RunIsolated([] { return std::string(4 * 1024 * 1024, 'x'); }, limits);
+    EXPECT_EQ(result.outcome, Outcome::TooMuchOutput);
+    EXPECT_EQ(result.output, "");
+}
+
+}  // namespace
+}  // namespace trelvant
+
+#endif

@@ -1,0 +1,23 @@
+#pragma once
+
+// What can be told of an .xls workbook before FreeXL reads it. FreeXL trusts the counts and sizes
+// of the compound document and allocates every worksheet's cell grid, as its DIMENSIONS record
+// declares it, when it opens the file: those are checked here, so that a damaged or hostile file
+// is refused with its reason rather than left to the library's limits.
+
+#include <optional>
+#include <string>
+
+namespace trelvant {
+
+// The first reason found to refuse the workbook (a text that follows "is not a workbook that can
+// be read: "), or nullopt when nothing checked is wrong. Checks: the compound document's header
+// (sector sizes, counts of allocation table, directory and mini table sectors within the file),
+// its allocation chains (every sector within the file, no loop), every directory entry's name
+// length (0 to 64 bytes, even), the workbook stream ("Workbook" or "Book") whole within the file;
+// then the BIFF records of that stream: each record within it, each worksheet's offset inside it
+// and starting with a BOF record, and each worksheet's DIMENSIONS record within 65536 rows and 256
+// columns, at most maxCells cells a worksheet and 4 x maxCells all together.
+std::optional<std::string> CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells);
+
+}  // namespace trelvant
