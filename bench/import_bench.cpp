@@ -1,5 +1,5 @@
 // The spreadsheet import's reading of a workbook: the 260-record "rpdodef" worksheet of
-// tests/data/workbooks/many_frames in each of the three formats. Target: under 100 ms each.
+// tests/data/workbooks/many_frames in each of the three formats. Target: under 5 ms each.
 #include "documents/workbook.h"
 
 #include <benchmark/benchmark.h>

@@ -12,6 +12,7 @@
 #include "platform/isolated_call.h"
 
 #include <freexl.h>
+#include <iconv.h>
 
 #include <cstdint>
 #include <string_view>
@@ -128,6 +129,14 @@ std::string ReadWithFreexl(const std::filesystem::path& workbook, std::string_vi
     }
 }
 
+// The conversions FreeXL opens for BIFF8 texts and the most common code page of BIFF5, opened once
+// in the program and kept: a child finds their modules loaded instead of loading them itself.
+void LoadConversions()
+{
+    static const iconv_t conversions[] = {iconv_open("UTF-8", "UTF-16LE"), iconv_open("UTF-8", "CP1252")};
+    (void)conversions;
+}
+
 // In the parent: the child's bytes, read strictly.
 class Reply {
 public:
@@ -172,6 +181,7 @@ std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook,
     if (std::optional<std::string> refusal = CheckXlsWorkbook(bytes, kMaxWorksheetCells))
         ThrowNotReadable(workbook, *refusal);
 
+    LoadConversions();
     const std::string name(sheetName);
     const IsolatedResult result = RunIsolated([&] { return ReadWithFreexl(workbook, name); });
     switch (result.outcome) {
