@@ -41,7 +41,7 @@ const QColor kFixedCells(236, 233, 216);
 
 const QString kGridFont = QStringLiteral("font-family: Tahoma, \"DejaVu Sans\", sans-serif; font-size: 11px;");
 
-// The Delete cell: a centred check box showing "Y" ticked and anything else clear; a click or
+// The Delete cell: a centred check box showing "Y" and "y" ticked and anything else clear; a click or
 // the space bar switches the cell's text between "Y" and "N".
 class CheckBoxCellDelegate final : public QStyledItemDelegate {
 public:
@@ -80,7 +80,12 @@ public:
     }
 
 private:
-    static bool ticked(const QModelIndex& index) { return index.data().toString() == QStringLiteral("Y"); }
+    // The image builder sets a frame's delete flag for "Y" and "y": the cell shows both ticked.
+    static bool ticked(const QModelIndex& index)
+    {
+        const QString text = index.data().toString();
+        return text == QStringLiteral("Y") || text == QStringLiteral("y");
+    }
 
     static QRect checkRect(const QStyleOptionViewItem& option)
     {
@@ -201,6 +206,10 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     exportButton->setGeometry(256, buttonTop, 89, 23);
     QPushButton* importButton = MakeFlatButton(panel, "bitbtn4", QStringLiteral("Import"), QStyle::SP_DialogOpenButton);
     importButton->setGeometry(360, buttonTop, 89, 23);
+    // Return is OK wherever the focus is, the grid included, as in the other dialogs; the other
+    // buttons answer the space bar and never become the default.
+    bitbtn1_->setDefault(true);
+    for (QPushButton* other : {cancel, exportButton, importButton}) other->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -13,6 +13,7 @@ constexpr int kWidestQuestionLine = 900;  // pixels; a longer line wraps
 void show(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);  // file names, typed texts and worksheet cells are never markup
     box.exec();
 }
 

@@ -281,6 +281,41 @@ private slots:
         QCOMPARE(grid->indexWidget(grid->model()->index(0, FrameListEditor::kDeleteColumn)), nullptr);
     }
 
+    // The builder sets the delete flag for "y" too: the cell shows it ticked, and a click clears it.
+    void aLowerCaseYIsShownTicked()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeDocument("<COBID><row PGN=\"1\" ID_DEV=\"2\" Delete=\"y\" Mnemonic=\"\"/></COBID>");
+        f.show();
+        QTableWidget* grid = f.grid();
+        const QRect rect = grid->visualRect(grid->model()->index(0, FrameListEditor::kDeleteColumn));
+        const QImage image = grid->viewport()->grab(rect).toImage();
+        f.type(1, 3, "N");
+        const QImage clear = grid->viewport()->grab(rect).toImage();
+        f.type(1, 3, "Y");
+        const QImage ticked = grid->viewport()->grab(rect).toImage();
+        QVERIFY(clear != ticked);
+        QCOMPARE(image, ticked);
+        f.type(1, 3, "y");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(f.cell(1, 3), QString("N"));
+    }
+
+    // Return after typing is OK wherever the focus is, the grid included: the rows are written.
+    void returnInTheGridIsOk()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        f.fill({{"61444", "0", "N", "Engine"}});
+        QTableWidget* grid = f.grid();
+        grid->setFocus();
+        grid->setCurrentCell(0, 1);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QCOMPARE(f.editor->result(), int(QDialog::Accepted));
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Receive, {{"61444", "0", "N", "Engine"}}));
+    }
+
     void aLongerDocumentOpensWithItsFirst250Frames()
     {
         EditorFixture f(Direction::Transmit);
