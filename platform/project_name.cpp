@@ -38,9 +38,14 @@ bool isDeviceName(std::string_view name)
 
 }  // namespace
 
+constexpr std::size_t kMaxFileNameBytes = 255;
+
 bool IsPortableFileName(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..") return false;
+    // A folder name holds at most 255 bytes on Linux and 255 UTF-16 units on Windows; a UTF-8
+    // name of at most 255 bytes fits both.
+    if (name.size() > kMaxFileNameBytes) return false;
     const bool badCharacter = std::ranges::any_of(name, [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || kForbidden.find(c) != std::string_view::npos;
     });

@@ -118,14 +118,15 @@ void TFTrelvanteFirmWare::buildLayout()
         const char* rightName;
         const char* rightCaption;
         QStyle::StandardPixmap rightPicture;
+        const char* rightDescription = nullptr;  // for the two buttons of one caption
     };
     const Row rows[] = {
         {"Step 1", "New", "New project", QStyle::SP_FileIcon, "open", "Open project", QStyle::SP_DirOpenIcon},
         {"Step 2", "btn_Prm_Gen", "Set Communication", QStyle::SP_ComputerIcon, nullptr, nullptr, {}},
         {"Step 3", "btn_RCOB", "Receive J1939", QStyle::SP_ArrowDown, "btn_Info_RCOB", "Define J1939",
-         QStyle::SP_FileDialogDetailedView},
+         QStyle::SP_FileDialogDetailedView, "Byte map of the received J1939 frames"},
         {"Step 4", "btn_TCOB", "Transmit J1939", QStyle::SP_ArrowUp, "btn_Info_TCOB", "Define J1939",
-         QStyle::SP_FileDialogDetailedView},
+         QStyle::SP_FileDialogDetailedView, "Byte map of the transmitted J1939 frames"},
         {"Step 5", "CreateBin", "Update Device", QStyle::SP_DriveHDIcon, nullptr, nullptr, {}},
     };
 
@@ -144,6 +145,10 @@ void TFTrelvanteFirmWare::buildLayout()
             QPushButton* right =
                 MakeFlatButton(this, row.rightName, QString::fromLatin1(row.rightCaption), row.rightPicture);
             right->setGeometry(rightX, y, 146, 26);
+            if (row.rightDescription) {
+                right->setAccessibleDescription(QString::fromLatin1(row.rightDescription));
+                right->setToolTip(QString::fromLatin1(row.rightDescription));
+            }
         }
         y += pitch;
     }

@@ -9,6 +9,7 @@
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +105,25 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The two "Define J1939" buttons share a caption: a screen reader tells them apart by their
+    // descriptions, read through the accessibility layer.
+    void theTwoDefineButtonsNameTheirDirection()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        const std::pair<const char*, const char*> buttons[] = {
+            {"btn_Info_RCOB", "Byte map of the received J1939 frames"},
+            {"btn_Info_TCOB", "Byte map of the transmitted J1939 frames"}};
+        for (const auto& [name, description] : buttons) {
+            QAccessibleInterface* button = QAccessible::queryAccessibleInterface(
+                window.findChild<QPushButton*>(QString::fromLatin1(name)));
+            QVERIFY(button != nullptr);
+            QCOMPARE(button->role(), QAccessible::Button);
+            QCOMPARE(button->text(QAccessible::Name), QString("Define J1939"));
+            QCOMPARE(button->text(QAccessible::Description), QString::fromLatin1(description));
+        }
+    }
+
     void firstRunMakesTheFoldersAndUsesProjects()
     {
         Program program;
@@ -257,6 +277,7 @@ private slots:
         QTest::newRow("trailing blank") << "Boiler2 " << notValid;
         QTest::newRow("colon") << "Boiler:2" << notValid;
         QTest::newRow("control character") << "Boiler\t2" << notValid;
+        QTest::newRow("too long for a folder name") << QString(300, 'a') << notValid;
         QTest::newRow("existing") << "Boiler1" << "Name project not valid because directory already exists";
         QTest::newRow("existing in another case") << "BOILER1" << "Name project not valid because directory already exists";
     }
