@@ -104,6 +104,13 @@ pugi::xml_attribute Attribute(const pugi::xml_node& node, std::string_view local
     return {};
 }
 
+// The children of node pushed so that the first is popped first: a walk in document order with a
+// stack of its own, however deep the part.
+void PushChildren(const pugi::xml_node& node, std::vector<pugi::xml_node>& pending)
+{
+    for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling()) pending.push_back(child);
+}
+
 std::string_view Trimmed(std::string_view text)
 {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
@@ -528,7 +535,7 @@ private:
     {
         // Depth first through the paragraph's children, with a stack of our own.
         std::vector<pugi::xml_node> pending;
-        for (pugi::xml_node child = paragraph.last_child(); child; child = child.previous_sibling()) pending.push_back(child);
+        PushChildren(paragraph, pending);
         while (!pending.empty()) {
             const pugi::xml_node node = pending.back();
             pending.pop_back();
@@ -548,8 +555,7 @@ private:
             } else if (name == "line-break") {
                 append(1, '\n');
             } else if (name != "note" && name != "annotation" && name != "bookmark-ref" && name != "soft-page-break") {
-                for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling())
-                    pending.push_back(child);
+                PushChildren(node, pending);
             }
         }
     }
@@ -604,15 +610,14 @@ public:
     void read(const pugi::xml_node& table)
     {
         std::vector<pugi::xml_node> pending;
-        for (pugi::xml_node child = table.last_child(); child; child = child.previous_sibling()) pending.push_back(child);
+        PushChildren(table, pending);
         while (!pending.empty()) {
             const pugi::xml_node node = pending.back();
             pending.pop_back();
             if (Named(node, "table-row")) {
                 row(node);
             } else if (Named(node, "table-header-rows") || Named(node, "table-rows") || Named(node, "table-row-group")) {
-                for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling())
-                    pending.push_back(child);
+                PushChildren(node, pending);
             }
         }
     }

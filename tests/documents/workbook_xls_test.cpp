@@ -5,10 +5,12 @@
 #include "documents/workbook.h"
 #include "platform/error.h"
 #include "platform/isolated_call.h"
+#include "tests/support/stored_zip.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -25,9 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Little-endian fields; a field wider than 8 bytes is zero-filled past them.
 void Put(std::string& out, std::uint64_t value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(i < 8 ? (value >> (8 * i)) & 0xFF : 0);
+    test::PutLittle(out, value, std::min(bytes, 8));
+    out.append(static_cast<std::size_t>(std::max(bytes - 8, 0)), '\0');
 }
 
 void Patch(std::string& out, std::size_t at, std::uint64_t value, int bytes)
