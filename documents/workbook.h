@@ -40,12 +40,12 @@ inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
 // library crash or run away ends that process and not the program; it is read only in builds
 // with TRELVANT_WITH_XLS (not on Windows), other builds refuse it with a message.
 //
-// Throws Error ("<path> is not a workbook that can be read[: <reason>]") when the file cannot be
-// read whole, whatever the reason: missing, not a regular file, larger than 64 MiB (refused before
-// it is read), neither a compound document nor a zip, damaged, a part that is named but missing or
-// cannot be unpacked, a shared string it does not hold, a part larger than 16 MiB unpacked, a
-// used range of the worksheet above 1048576 cells, or texts of the worksheet above 16 MiB. A
-// refusal is never a partly read worksheet.
+// Throws Error ("Unable to read <path>: <reason>") when the file is missing, not a regular file or
+// larger than 64 MiB (refused before it is read), and Error ("<path> is not a workbook that can be
+// read[: <reason>]") when its content cannot be read whole: neither a compound document nor a zip,
+// damaged, a part that is named but missing or cannot be unpacked, a shared string it does not
+// hold, a part larger than 16 MiB unpacked, a used range of the worksheet above 1048576 cells, or
+// texts of the worksheet above 16 MiB. A refusal is never a partly read worksheet.
 std::optional<Worksheet> ReadWorksheet(const std::filesystem::path& workbook, std::string_view sheetName);
 
 }  // namespace trelvant

@@ -13,10 +13,12 @@
 #include "platform/platform.h"
 #include "shell/project_state.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -41,6 +43,8 @@ constexpr int kLabelHeight = 16;
 constexpr int kEditHeight = 21;
 constexpr int kRegisterButtonWidth = 90;
 constexpr int kRegisterButtonHeight = 25;
+// Between an item's edge and its text in the frame list.
+constexpr int kItemTextMargin = 3;
 
 // Sizes that differ between the two editors: the client area and the frame list's width, which
 // holds two columns in the receive editor and four in the transmit editor.
@@ -86,7 +90,7 @@ public:
         painter->save();
         painter->setFont(item.font);
         painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRectF(item.rect.adjusted(kTextMargin, 0, -kTextMargin, 0)), text, layout);
+        painter->drawText(QRectF(item.rect.adjusted(kItemTextMargin, 0, -kItemTextMargin, 0)), text, layout);
         painter->restore();
     }
 
@@ -97,12 +101,42 @@ public:
         const qreal width = metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, index.data().toString(),
                                          qRound(DialogUnits(option.font, units_)))
                                 .width();
-        size.setWidth(qCeil(width) + 2 * kTextMargin);
+        size.setWidth(qCeil(width) + 2 * kItemTextMargin);
         return size;
     }
 
 private:
-    static constexpr int kTextMargin = 3;
+    int units_;
+};
+
+// The frame list's heading. Its words stand over the list's columns: the first where the list's
+// lines begin (inside the list's frame, after the items' text margin), each next one at the next
+// tab stop, as TabStopDelegate draws the fields. The label's text stays as written, for the
+// accessibility tools.
+class ColumnHeading final : public QLabel {
+public:
+    ColumnHeading(const QString& text, QWidget* parent, const QListWidget* list, int tabStopUnits)
+        : QLabel(text, parent), list_(list), units_(tabStopUnits)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QPoint lines = list_->viewport()->mapTo(window(), QPoint(list_->spacing(), 0));
+        const qreal x = lines.x() - mapTo(window(), QPoint(0, 0)).x() + kItemTextMargin;
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setWrapMode(QTextOption::NoWrap);
+        layout.setTabStopDistance(DialogUnits(list_->font(), units_));
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        const QString columns = text().split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char('\t'));
+        painter.drawText(QRectF(x, 0, width() - x, height()), columns, layout);
+    }
+
+private:
+    const QListWidget* list_;
     int units_;
 };
 
@@ -204,6 +238,11 @@ void SelectionList::remove(int row)
 
 void SelectionList::mousePressEvent(QMouseEvent* event)
 {
+    // Another button than the left one would move the selection without the fields following.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
     // A click picks the item under the mouse even when it is selected already; the selection's
     // own change during the press is not told twice.
     {
@@ -211,6 +250,35 @@ void SelectionList::mousePressEvent(QMouseEvent* event)
         QListWidget::mousePressEvent(event);
     }
     if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()) && selectedRow() >= 0) emit chosen();
+}
+
+void SelectionList::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseReleaseEvent(event);
+}
+
+void SelectionList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+void SelectionList::mouseMoveEvent(QMouseEvent* event)
+{
+    // A drag with the other buttons selects nothing; a move without a button still lights up
+    // the item under the mouse.
+    if (event->buttons() != Qt::NoButton && !(event->buttons() & Qt::LeftButton)) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseMoveEvent(event);
 }
 
 void SelectionList::focusInEvent(QFocusEvent* event)
@@ -226,16 +294,22 @@ void SelectionList::focusInEvent(QFocusEvent* event)
 }
 
 RadioGroup::RadioGroup(QWidget* parent, const char* name, const QString& title, const QStringList& items, int columns)
-    : QGroupBox(title, parent), buttons_(new QButtonGroup(this))
+    : QGroupBox(title, parent),
+      buttons_(new QButtonGroup(this)),
+      rows_((static_cast<int>(items.size()) + columns - 1) / columns),
+      columns_(columns)
 {
     setObjectName(QString::fromLatin1(name));
-    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     const int columnWidth = 52;
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
-        button->setGeometry(8 + (i / rows) * columnWidth, 20 + (i % rows) * 18, columnWidth - 4, 18);
+        button->setGeometry(8 + (i / rows_) * columnWidth, 20 + (i % rows_) * 18, columnWidth - 4, 18);
+        button->installEventFilter(this);
         buttons_->addButton(button, i);
     }
+    connect(buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) followChoice();
+    });
     setItemIndex(0);
 }
 
@@ -250,6 +324,64 @@ void RadioGroup::setItemIndex(int index)
     buttons_->button(std::clamp(index, 0, last))->setChecked(true);
 }
 
+QList<QAbstractButton*> RadioGroup::items() const
+{
+    return buttons_->buttons();
+}
+
+void RadioGroup::markTabStop()
+{
+    const QAbstractButton* chosen = buttons_->checkedButton();
+    for (QAbstractButton* button : buttons_->buttons())
+        button->setFocusPolicy(button == chosen ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void RadioGroup::followChoice()
+{
+    markTabStop();
+    QAbstractButton* chosen = buttons_->checkedButton();
+    const QList<QAbstractButton*> all = buttons_->buttons();
+    const QWidget* focus = window()->focusWidget();
+    if (chosen && focus != chosen && std::find(all.begin(), all.end(), focus) != all.end())
+        chosen->setFocus(Qt::OtherFocusReason);
+}
+
+int RadioGroup::itemBeside(int key) const
+{
+    const int index = itemIndex();
+    const int last = static_cast<int>(buttons_->buttons().size()) - 1;
+    const int column = index / rows_;
+    switch (key) {
+    case Qt::Key_Up:
+        return std::max(index - 1, 0);
+    case Qt::Key_Down:
+        return std::min(index + 1, last);
+    case Qt::Key_Left:
+        return column > 0 ? index - rows_ : index;
+    case Qt::Key_Right:
+        return column < columns_ - 1 ? std::min(index + rows_, last) : index;
+    default:
+        return index;
+    }
+}
+
+bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool arrow = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Left ||
+                           key->key() == Qt::Key_Right;
+        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            setItemIndex(itemBeside(key->key()));
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        // A button that took the focus by a press without a click made itself the Tab stop.
+        markTabStop();
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
 ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
                              QWidget* parent)
     : QDialog(parent), project_(project), boxes_(boxes), direction_(mode), editorMode_(mode)
@@ -260,9 +392,12 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     const Shape& shape = transmit() ? kTransmitShape : kReceiveShape;
-    setFixedSize(shape.width, shape.height);
+    clientSize_ = QSize(shape.width, shape.height);
+    setFixedSize(clientSize_);
+    // The controls stand on a body of the client size that scrolls when the screen is smaller.
+    QWidget* body = MakeScrollingBody(this, clientSize_);
 
-    auto* notebook = new QTabWidget(this);
+    auto* notebook = new QTabWidget(body);
     notebook->setObjectName(QStringLiteral("TabbedNotebook1"));
     notebook->setGeometry(4, 4, shape.width - 8, shape.height - kPanelHeight - 8);
     auto* page = new QWidget(notebook);
@@ -281,12 +416,12 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
 
     QLabel* framesCaption = Caption(page, QStringLiteral("Correlated"), frameListX, 6, shape.frameListWidth);
     QLabel* registersCaption = Caption(page, QStringLiteral("MODBUS"), registerListX, 24, registerListWidth);
-    QLabel* frameHeading =
-        Caption(page, QString::fromLatin1(shape.frameHeading), frameListX, 24, shape.frameListWidth);
-    frameHeading->setObjectName(QStringLiteral("FrameHeading"));
     LIndMbCanA_ = List(page, "LIndMbCanA", registersCaption,
                        QRect(registerListX, listTop, registerListWidth, listHeight));
     LPdoCanA_ = List(page, "LPdoCanA", framesCaption, QRect(frameListX, listTop, shape.frameListWidth, listHeight));
+    auto* frameHeading = new ColumnHeading(QString::fromLatin1(shape.frameHeading), page, LPdoCanA_, shape.tabStopUnits);
+    frameHeading->setGeometry(frameListX, 24, shape.frameListWidth, kLabelHeight);
+    frameHeading->setObjectName(QStringLiteral("FrameHeading"));
     LPdoCanA_->setAccessibleDescription(frameHeading->text());
     LPdoCanA_->setItemDelegate(new TabStopDelegate(LPdoCanA_, shape.tabStopUnits));
 
@@ -337,7 +472,7 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     QPushButton* pasteButton = Button(page, "PasteA", QStringLiteral("Paste"), QStyle::SP_DialogApplyButton, columnX,
                                       buttonsTop + 4 * (kRegisterButtonHeight + 4));
 
-    auto* panel = new QWidget(this);
+    auto* panel = new QWidget(body);
     panel->setObjectName(QStringLiteral("PanelBColor1"));
     panel->setGeometry(0, shape.height - kPanelHeight, shape.width, kPanelHeight);
     const int panelButtonTop = (kPanelHeight - 23) / 2;
@@ -352,15 +487,23 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     importButton->setGeometry(shape.width - 89 - 12, panelButtonTop, 89, 23);
 
     // The keyboard follows the work: a frame, its registers, the register's fields, then the
-    // register buttons and the dialog's buttons.
+    // register buttons and the dialog's buttons. A radio group takes its place through its
+    // items, of which only the chosen one is a Tab stop.
     QWidget* order[] = {LPdoCanA_,      LIndMbCanA_,  EindexA_,    PoscompMsbA_, PoscompLsbA_,
                         CB_Send_J1939_, deleteButton, newButton,   modifyButton, copyButton,
                         pasteButton,    bitbtn1_,     cancel,      exportButton, importButton};
     QWidget* previous = nullptr;
-    for (QWidget* widget : order) {
-        if (!widget) continue;
+    const auto follow = [&](QWidget* widget) {
         if (previous) setTabOrder(previous, widget);
         previous = widget;
+    };
+    for (QWidget* widget : order) {
+        if (!widget) continue;
+        if (auto* group = qobject_cast<RadioGroup*>(widget)) {
+            for (QAbstractButton* item : group->items()) follow(item);
+        } else {
+            follow(widget);
+        }
     }
 
     connect(LPdoCanA_, &SelectionList::chosen, this, [this] { RunHandler(boxes_, this, [this] { LPdoCanAClick(); }); });
@@ -390,7 +533,7 @@ void ByteMapEditor::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // A restore from the task bar is not a new showing: the edits stay.
     if (event->spontaneous()) return;
-    CentreOnScreen(this);
+    FitOnScreen(this, clientSize_);
     RunHandler(boxes_, this, [this] { FormShow(); });
 }
 
@@ -408,9 +551,18 @@ void ByteMapEditor::FormShow()
     setWindowTitle(transmit() ? kTransmitCaption : kReceiveCaption);
 
     byteMap_.clear();
+    shownMap_.clear();
     FrameListReport report(LPdoCanA_, boxes_, this);
     byteMap_ = ReadByteMap(ToPath(project_.folder), direction_, report);
+    shownMap_ = byteMap_;
     bitbtn1_->setFocus();
+}
+
+void ByteMapEditor::reject()
+{
+    // A Modify that stored the same fields again changed nothing.
+    if (isVisible() && byteMap_ != shownMap_ && !boxes_.question(this, kDiscardChanges)) return;
+    QDialog::reject();
 }
 
 void ByteMapEditor::LPdoCanAClick()
@@ -549,25 +701,34 @@ void ByteMapEditor::BitBtn4Click()
 {
     const std::optional<QString> workbook = import_.chooseWorkbook(this, project_.folder);
     if (!workbook) return;
+    // A workbook or worksheet that cannot be read throws before anything changed.
+    const Worksheet sheet = TableImport::readSheet(*workbook, ByteMapSheet(direction_));
+    const std::string where = DisplayPath(ToPath(*workbook)) + ", worksheet " + sheet.name;
+
+    // The records go into a copy: an import is taken whole or not at all.
+    ByteMap imported = byteMap_;
+    ByteMapImport result;
+    try {
+        result = ImportByteMapRecords(imported, sheet.records, direction_);
+    } catch (const Error& refused) {
+        throw Error(where + ": " + refused.what());
+    }
+    if (result.stoppedAt)
+        throw Error(where + ", record " + std::to_string(*result.stoppedAt + 1) + ": " + result.stopReason);
+
     // The frames stay; the register list shows again when the user picks a frame.
     LIndMbCanA_->clear();
     EindexA_->clear();
     PoscompMsbA_->setItemIndex(0);
     PoscompLsbA_->setItemIndex(0);
-
-    const std::optional<Worksheet> sheet = TableImport::readSheet(*workbook, ByteMapSheet(direction_));
-    if (!sheet) return;
-    // An import over the image's room is refused whole and told; the registers stay as they were.
-    try {
-        ImportByteMapRecords(byteMap_, sheet->records, direction_);
-    } catch (const Error& refused) {
-        throw Error(DisplayPath(ToPath(*workbook)) + ", worksheet " + sheet->name + ": " + refused.what());
-    }
+    byteMap_ = std::move(imported);
 }
 
 void ByteMapEditor::Button1Click()
 {
-    WriteExport(ExportPath(ToPath(project_.folder), ByteMapSheet(direction_)), ByteMapCsv(byteMap_));
+    const std::filesystem::path path = ExportPath(ToPath(project_.folder), ByteMapSheet(direction_));
+    WriteExport(path, ByteMapCsv(byteMap_));
+    boxes_.plain(this, QStringLiteral("Exported to ") + QString::fromStdString(DisplayPath(path)));
 }
 
 TFInfopdoMB::TFInfopdoMB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent)

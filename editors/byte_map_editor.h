@@ -7,10 +7,12 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QSize>
 #include <QString>
 
 #include <string>
 
+class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
 class QLabel;
@@ -25,7 +27,8 @@ struct ProjectState;
 
 // A list box whose chosen() tells that the user picked an item: a click (on the item already
 // selected too), a drag over the items or a move of the selection by keyboard. Selections the
-// program makes through select() stay silent.
+// program makes through select() stay silent. Only the left mouse button picks: the other
+// buttons leave the selection alone, so that it always matches the fields shown.
 class SelectionList final : public QListWidget {
     Q_OBJECT
 public:
@@ -42,6 +45,9 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
 private:
@@ -49,7 +55,10 @@ private:
 };
 
 // A group of radio buttons of which exactly one is chosen; the chosen item's position is the
-// group's value. A value past the last item chooses the last item.
+// group's value. A value past the last item chooses the last item. The items run down the
+// columns. By keyboard the group is one stop: Tab lands on the chosen item, Up and Down choose
+// the previous and next item, Left and Right the item beside it in the next column (the last
+// item when that column is shorter); at the first and last item and column the choice stays.
 class RadioGroup final : public QGroupBox {
     Q_OBJECT
 public:
@@ -57,9 +66,22 @@ public:
 
     int itemIndex() const;
     void setItemIndex(int index);
+    // The items' buttons in item order, for the dialog's keyboard order.
+    QList<QAbstractButton*> items() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Only the chosen item is a Tab stop.
+    void markTabStop();
+    // The focus, when in the group, goes with the choice.
+    void followChoice();
+    int itemBeside(int key) const;
+
     QButtonGroup* buttons_;
+    int rows_;
+    int columns_;
 };
 
 // The byte map editor: the Modbus registers tied to the bytes of each frame of a frame list.
@@ -100,13 +122,19 @@ public:
     void CopyAClick();
     void PasteAClick();
     void BitBtn1Click();  // writes the byte map; throws when it could not
-    // Import: the register list and fields emptied, then every register entry replaced by the
-    // records of the editor's worksheet in the workbook the user picks. Nothing is said when the
-    // workbook, the worksheet or a frame number cannot be read; what was done before stays.
+    // Import: every register entry replaced by the records of the editor's worksheet in the
+    // workbook the user picks, and the register list and fields emptied. An import that cannot
+    // be taken whole (the workbook or the worksheet cannot be read, a record's frame number
+    // cannot be used, the byte map has no room) throws Error saying where and why, and leaves
+    // the editor as it was.
     void BitBtn4Click();
-    // Export: every register entry to "RInfoCob.csv" or "TInfoCob.csv" in the project folder.
-    // Throws when the file cannot be written.
+    // Export: every register entry to "RInfoCob.csv" or "TInfoCob.csv" in the project folder,
+    // then says where the file went. Throws when the file cannot be written.
     void Button1Click();
+
+    // Cancel, Escape and the close box: when the byte map differs from what the showing read,
+    // the user is asked first whether the changes go; No keeps the dialog open as it is.
+    void reject() override;
 
 protected:
     ByteMapEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -138,6 +166,7 @@ private:
     const Direction direction_;
     Direction editorMode_;
     ByteMap byteMap_;
+    ByteMap shownMap_;  // the byte map as the showing read it
     CopyBuffer buffer_;
     TableImport import_;
 
@@ -148,6 +177,7 @@ private:
     RadioGroup* PoscompLsbA_;
     QComboBox* CB_Send_J1939_ = nullptr;
     QPushButton* bitbtn1_;
+    QSize clientSize_;
 };
 
 // The receive byte map editor, opened by the receive "Define J1939" on RInfoCob.xml.

@@ -74,8 +74,10 @@ TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxe
     setWindowTitle(QStringLiteral("SET COMMUNICATION"));
     ApplyCommonLook(this);
     MakeFixedToolWindow(this, kWidth, kHeight);
+    // The controls stand on a body that scrolls when the screen cannot hold the whole dialog.
+    QWidget* body = MakeScrollingBody(this, QSize(kWidth, kHeight));
 
-    QGroupBox* can = box(this, "GB_J1939", QStringLiteral(" J1939 "), 6, 6, 221, 396);
+    QGroupBox* can = box(body, "GB_J1939", QStringLiteral(" J1939 "), 6, 6, 221, 396);
     QLabel* canRate = label(can, QStringLiteral("Baud rate"), 10, 22, 75);
     CB_BR_CAN_ = list(can, "CB_BR_CAN", listItems(kCanBitRates), true, 22);
     canRate->setBuddy(CB_BR_CAN_);
@@ -100,7 +102,7 @@ TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxe
     E_PGN2_ = edit(request, "E_PGN2", QStringLiteral("PGN Part 2"), 102, 140);
     E_SA_ = edit(request, "E_SA", QStringLiteral("Source Address"), 136, 140);
 
-    QGroupBox* serial = box(this, "GB_Serial", QStringLiteral("Serial"), 6, 408, 221, 160);
+    QGroupBox* serial = box(body, "GB_Serial", QStringLiteral("Serial"), 6, 408, 221, 160);
     QGroupBox* line = box(serial, "GB_Interface", QString(), 6, 20, 209, 32);
     RB_RS232_ = choice<QRadioButton>(line, "RB_RS232", QStringLiteral("RS232"), 10, 6, 90);
     RB_RS485_ = choice<QRadioButton>(line, "RB_RS485", QStringLiteral("RS485"), 110, 6, 90);
@@ -124,11 +126,11 @@ TFpargen::TFpargen(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), boxe
     serialTimeOut->hide();
     E_TIME_RTU_->hide();
 
-    bitbtn1_ = new QPushButton(QStringLiteral("OK"), this);
+    bitbtn1_ = new QPushButton(QStringLiteral("OK"), body);
     bitbtn1_->setObjectName(QStringLiteral("bitbtn1"));
     bitbtn1_->setGeometry(38, 584, 75, 25);
     bitbtn1_->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), body);
     cancel->setObjectName(QStringLiteral("bitbtn2"));
     cancel->setGeometry(120, 584, 75, 25);
 
@@ -152,7 +154,7 @@ void TFpargen::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // A restore from the task bar is not a new showing: what the user typed stays.
     if (event->spontaneous()) return;
-    CentreOnScreen(this);
+    FitOnScreen(this, QSize(kWidth, kHeight));
     RunHandler(boxes_, this, [this] { FormShow(); });
 }
 
@@ -165,6 +167,8 @@ void TFpargen::FormShow()
     // Without a document, or with one that cannot be loaded, the controls keep their values.
     PargenValues read = values();
     const PargenReadResult result = ReadPargenInto(ToPath(documentPath_), read);
+    shownValues_ = values();
+    shownCanRate_ = CB_BR_CAN_->currentText();
     if (result.load == PargenLoad::Unreadable) return;
     if (result.load == PargenLoad::Read) setValues(read);
 
@@ -172,7 +176,37 @@ void TFpargen::FormShow()
     RB_CAN_B_->setChecked(true);
     RB_CAN_A_->setEnabled(false);
     RB_CAN_B_->setEnabled(result.canTypeRead);
+    shownValues_ = values();
+    shownCanRate_ = CB_BR_CAN_->currentText();
     bitbtn1_->setFocus();
+}
+
+bool TFpargen::chooseTypedCanRate()
+{
+    // A typed rate that names an item chooses it; any other text would store a rate the user did
+    // not mean, and is refused.
+    const int item = CB_BR_CAN_->findText(CB_BR_CAN_->currentText().trimmed(), Qt::MatchExactly);
+    if (item >= 0) {
+        CB_BR_CAN_->setCurrentIndex(item);
+        return true;
+    }
+    QStringList rates;
+    for (int i = 0; i < CB_BR_CAN_->count(); ++i) rates << CB_BR_CAN_->itemText(i);
+    boxes_.error(this, QStringLiteral("Error! The Baud rate of J1939 must be one of %1 (kbit/s)").arg(rates.join(QStringLiteral(", "))));
+    CB_BR_CAN_->setFocus();
+    if (CB_BR_CAN_->lineEdit()) CB_BR_CAN_->lineEdit()->selectAll();
+    return false;
+}
+
+bool TFpargen::hasChanges() const
+{
+    return values() != shownValues_ || CB_BR_CAN_->currentText() != shownCanRate_;
+}
+
+void TFpargen::reject()
+{
+    if (hasChanges() && !boxes_.question(this, kDiscardChanges)) return;
+    QDialog::reject();
 }
 
 bool TFpargen::Controllo_Dati()
@@ -186,7 +220,7 @@ bool TFpargen::Controllo_Dati()
 
 void TFpargen::BitBtn1Click()
 {
-    if (!Controllo_Dati()) return;
+    if (!chooseTypedCanRate() || !Controllo_Dati()) return;
     WritePargen(ToPath(documentPath_), values());
     accept();
 }

@@ -29,21 +29,33 @@ public:
     const QString& documentPath() const { return documentPath_; }
 
     void FormShow();
-    void BitBtn1Click();    // OK
+    // OK: the typed CAN bit rate must name an item of the list, then the checks, then the document.
+    void BitBtn1Click();
     bool Controllo_Dati();  // true when every check passes; otherwise one error message box was shown
 
     // The controls as the document holds them, and back.
     PargenValues values() const;
     void setValues(const PargenValues& values);
 
+    // True when the controls differ from what the showing put into them.
+    bool hasChanges() const;
+
+public slots:
+    // Cancel, Escape: asks before dropping changes; No keeps the dialog open.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     QLineEdit* edit(QWidget* parent, const char* name, const QString& caption, int y, int labelWidth);
+    // Chooses the item that the typed CAN bit rate names; false, after an error box, when none does.
+    bool chooseTypedCanRate();
 
     MessageBoxes& boxes_;
     QString documentPath_;
+    PargenValues shownValues_;
+    QString shownCanRate_;
 
     QComboBox* CB_BR_CAN_;
     QRadioButton* RB_CAN_A_;

@@ -5,15 +5,18 @@
 #include "platform/common_look.h"
 #include "platform/error.h"
 #include "platform/error_boundary.h"
+#include "platform/file_names.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
 #include "shell/project_state.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -21,6 +24,10 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
 
 namespace trelvant {
 namespace {
@@ -41,6 +48,53 @@ const QColor kFixedCells(236, 233, 216);
 
 const QString kGridFont = QStringLiteral("font-family: Tahoma, \"DejaVu Sans\", sans-serif; font-size: 11px;");
 
+// The image builder sets a frame's delete flag for "Y" and "y": the cell shows both ticked.
+bool Ticked(const QString& text)
+{
+    return text == QStringLiteral("Y") || text == QStringLiteral("y");
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab leave the grid, as in the toolkit's other grids; Tab and Shift+Tab
+// move from cell to cell.
+bool IsLeaveKey(const QKeyEvent* key)
+{
+    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && (key->modifiers() & Qt::ControlModifier);
+}
+
+bool LeavesForward(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+}
+
+// The Delete cell's item. Its text is what the document holds ("Y", "N", ...); its check state,
+// through which assistive technology reads and toggles the cell as a check box, follows the text,
+// and a toggle writes "Y" or "N".
+class DeleteCellItem final : public QTableWidgetItem {
+public:
+    explicit DeleteCellItem(const QString& text = QString()) : QTableWidgetItem(text, UserType)
+    {
+        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    }
+
+    QTableWidgetItem* clone() const override { return new DeleteCellItem(text()); }
+
+    QVariant data(int role) const override
+    {
+        if (role == Qt::CheckStateRole) return static_cast<int>(Ticked(text()) ? Qt::Checked : Qt::Unchecked);
+        return QTableWidgetItem::data(role);
+    }
+
+    void setData(int role, const QVariant& value) override
+    {
+        if (role == Qt::CheckStateRole) {
+            const bool tick = value.toInt() == Qt::Checked;
+            QTableWidgetItem::setData(Qt::DisplayRole, tick ? QStringLiteral("Y") : QStringLiteral("N"));
+            return;
+        }
+        QTableWidgetItem::setData(role, value);
+    }
+};
+
 // The Delete cell: a centred check box showing "Y" and "y" ticked and anything else clear; a click or
 // the space bar switches the cell's text between "Y" and "N".
 class CheckBoxCellDelegate final : public QStyledItemDelegate {
@@ -52,12 +106,13 @@ public:
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
         cell.text.clear();
+        cell.features &= ~QStyleOptionViewItem::HasCheckIndicator;
         const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
 
         QStyleOptionButton box;
         box.rect = checkRect(option);
-        box.state = QStyle::State_Enabled | (ticked(index) ? QStyle::State_On : QStyle::State_Off);
+        box.state = QStyle::State_Enabled | (Ticked(index.data().toString()) ? QStyle::State_On : QStyle::State_Off);
         style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, cell.widget);
     }
 
@@ -75,18 +130,11 @@ public:
         } else {
             return false;
         }
-        model->setData(index, ticked(index) ? QStringLiteral("N") : QStringLiteral("Y"));
+        model->setData(index, Ticked(index.data().toString()) ? QStringLiteral("N") : QStringLiteral("Y"));
         return true;
     }
 
 private:
-    // The image builder sets a frame's delete flag for "Y" and "y": the cell shows both ticked.
-    static bool ticked(const QModelIndex& index)
-    {
-        const QString text = index.data().toString();
-        return text == QStringLiteral("Y") || text == QStringLiteral("y");
-    }
-
     static QRect checkRect(const QStyleOptionViewItem& option)
     {
         const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
@@ -96,6 +144,81 @@ private:
         rect.moveCenter(option.rect.center());
         return rect;
     }
+};
+
+// The frame grid as the keyboard works it: the cursor never stops on the row numbers of column 0,
+// typing edits the current cell (there is no type-ahead search), keyboard work starts at row 1's
+// first data column, and Ctrl+Tab leaves the grid.
+class FrameGrid final : public QTableWidget {
+public:
+    FrameGrid(int rows, QWidget* parent) : QTableWidget(rows, 0, parent) {}
+
+    void leave(bool forward) { QWidget::focusNextPrevChild(forward); }
+
+    void startAtFirstCell()
+    {
+        if (columnCount() > 1) selectionModel()->setCurrentIndex(model()->index(0, 1), QItemSelectionModel::NoUpdate);
+    }
+
+protected:
+    void keyboardSearch(const QString&) override {}
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (IsLeaveKey(event)) {
+            leave(LeavesForward(event));
+            return;
+        }
+        QTableWidget::keyPressEvent(event);
+    }
+
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        const QModelIndex to = QTableWidget::moveCursor(action, modifiers);
+        if (!to.isValid() || to.column() != 0 || columnCount() < 2) return to;
+        if (action == MovePrevious)
+            return to.row() > 0 ? model()->index(to.row() - 1, columnCount() - 1) : currentIndex();
+        return model()->index(to.row(), 1);
+    }
+
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
+    {
+        // A click on a row number makes the row's first data cell current.
+        if (current.isValid() && current.column() == 0 && columnCount() > 1) {
+            selectionModel()->setCurrentIndex(model()->index(current.row(), 1), QItemSelectionModel::NoUpdate);
+            return;
+        }
+        QTableWidget::currentChanged(current, previous);
+    }
+
+    void focusInEvent(QFocusEvent* event) override
+    {
+        if (!currentIndex().isValid()) startAtFirstCell();
+        QTableWidget::focusInEvent(event);
+    }
+};
+
+// The text cells: Ctrl+Tab while a cell is being edited keeps the typed text and leaves the grid.
+class TextCellDelegate final : public QStyledItemDelegate {
+public:
+    explicit TextCellDelegate(FrameGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress && IsLeaveKey(static_cast<QKeyEvent*>(event))) {
+            const bool forward = LeavesForward(static_cast<QKeyEvent*>(event));
+            emit commitData(editor);
+            emit closeEditor(editor, NoHint);
+            grid_->leave(forward);
+            return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    FrameGrid* grid_;
 };
 
 // The row numbers of column 0 laid over the grid's left edge, so that they stay in view while
@@ -155,6 +278,36 @@ private:
     QWidget* gridViewport_;
 };
 
+// The button panel: the buttons at their places, or, in a window narrowed to fit a small screen,
+// packed from the left so that every one stays reachable.
+class ButtonPanel final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    void place(QPushButton* button, int x)
+    {
+        places_.push_back({button, x});
+        button->move(x, button->y());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        const QPushButton* last = places_.empty() ? nullptr : places_.back().first;
+        const bool fits = !last || places_.back().second + last->width() + kGap <= width();
+        int x = places_.empty() ? 0 : places_.front().second;
+        for (const auto& [button, at] : places_) {
+            button->move(fits ? at : x, button->y());
+            x += button->width() + kGap;
+        }
+    }
+
+private:
+    static constexpr int kGap = 8;
+    std::vector<std::pair<QPushButton*, int>> places_;
+};
+
 }  // namespace
 
 FrameListEditor::FrameListEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -173,7 +326,9 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     page->setObjectName(QStringLiteral("Can0-ModBus"));
     notebook->addTab(page, QStringLiteral("Can0-ModBus"));
 
-    sgA_ = new QTableWidget(kDataRows, 0, page);
+    auto* grid = new FrameGrid(kDataRows, page);
+    sgA_ = grid;
+    sgA_->setItemDelegate(new TextCellDelegate(grid));
     sgA_->setObjectName(QStringLiteral("sgA"));
     sgA_->verticalHeader()->hide();
     sgA_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -184,28 +339,52 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     sgA_->setSelectionMode(QAbstractItemView::ContiguousSelection);
     sgA_->setSelectionBehavior(QAbstractItemView::SelectItems);
     sgA_->setWordWrap(false);
-    sgA_->setStyleSheet(QStringLiteral("QTableView { %1 gridline-color: silver; background: white; }"
+    // While the grid has the focus, its frame and its current cell are drawn in the highlight
+    // colour so that the user sees where typing goes.
+    sgA_->setStyleSheet(QStringLiteral("QTableView { %1 gridline-color: silver; background: white;"
+                                       " border: 1px solid rgb(170, 166, 150); }"
+                                       "QTableView:focus { border: 1px solid rgb(0, 84, 166); }"
+                                       "QTableView::item:focus { border: 2px solid rgb(0, 84, 166); }"
                                        "QHeaderView::section { %1 font-weight: bold; background: rgb(236, 233, 216);"
                                        " border: none; border-right: 1px solid silver; border-bottom: 1px solid silver;"
                                        " padding: 0px 3px; }")
                             .arg(kGridFont));
     new FixedColumnView(sgA_);
+
+    // Rows are removed and put in without touching the rows around them.
+    auto* deleteRow = new QAction(QStringLiteral("Delete row"), sgA_);
+    deleteRow->setObjectName(QStringLiteral("DeleteRow"));
+    deleteRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    auto* insertRow = new QAction(QStringLiteral("Insert row"), sgA_);
+    insertRow->setObjectName(QStringLiteral("InsertRow"));
+    insertRow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    for (QAction* action : {insertRow, deleteRow}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        sgA_->addAction(action);
+    }
+    sgA_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(deleteRow, &QAction::triggered, this, [this] { RunHandler(boxes_, this, [this] { deleteRows(); }); });
+    connect(insertRow, &QAction::triggered, this, [this] { RunHandler(boxes_, this, [this] { this->insertRow(); }); });
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addWidget(sgA_);
 
-    auto* panel = new QWidget(this);
+    auto* panel = new ButtonPanel(this);
     panel->setObjectName(QStringLiteral("PanelBColor1"));
     panel->setFixedHeight(kPanelHeight);
     const int buttonTop = (kPanelHeight - 23) / 2;
-    bitbtn1_ = MakeFlatButton(panel, "bitbtn1", QStringLiteral("OK"), QStyle::SP_DialogOkButton);
+    bitbtn1_ = MakeFlatButton(panel, "bitbtn1", QStringLiteral("&OK"), QStyle::SP_DialogOkButton);
     bitbtn1_->setGeometry(12, buttonTop, 69, 23);
-    QPushButton* cancel = MakeFlatButton(panel, "bitbtn2", QStringLiteral("Cancel"), QStyle::SP_DialogCancelButton);
+    QPushButton* cancel = MakeFlatButton(panel, "bitbtn2", QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton);
     cancel->setGeometry(92, buttonTop, 69, 23);
     QPushButton* exportButton = MakeFlatButton(panel, "button1", QStringLiteral("Export"), QStyle::SP_DialogSaveButton);
     exportButton->setGeometry(256, buttonTop, 89, 23);
     QPushButton* importButton = MakeFlatButton(panel, "bitbtn4", QStringLiteral("Import"), QStyle::SP_DialogOpenButton);
     importButton->setGeometry(360, buttonTop, 89, 23);
+    panel->place(bitbtn1_, 12);
+    panel->place(cancel, 92);
+    panel->place(exportButton, 256);
+    panel->place(importButton, 360);
     // Return is OK wherever the focus is, the grid included, as in the other dialogs; the other
     // buttons answer the space bar and never become the default.
     bitbtn1_->setDefault(true);
@@ -269,7 +448,7 @@ void FrameListEditor::changeEvent(QEvent* event)
             setMinimumSize(0, 0);
             setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         } else {
-            setFixedSize(clientSize());
+            FitOnScreen(this, clientSize());
         }
     }
 }
@@ -277,31 +456,54 @@ void FrameListEditor::changeEvent(QEvent* event)
 void FrameListEditor::FormShow()
 {
     if (columnsFor_ != editorMode_) configureFor(editorMode_);
-    CentreOnScreen(this);
+    if (isMaximized()) CentreOnScreen(this);
+    else FitOnScreen(this, clientSize());
 
     sgA_->clearContents();
+    const bool receive = editorMode_ == Direction::Receive;
     for (int r = 0; r < kDataRows; ++r) {
         auto* number = new QTableWidgetItem(QString::number(r + 1));
         number->setFlags(Qt::ItemIsEnabled);
         number->setBackground(kFixedCells);
         sgA_->setItem(r, 0, number);
+        if (receive) sgA_->setItem(r, kDeleteColumn, new DeleteCellItem);
     }
 
-    const bool receive = editorMode_ == Direction::Receive;
     setWindowTitle(receive ? kReceiveCaption : kTransmitCaption);
     documentPath_ = receive ? project_.rcobPath : project_.tcobPath;
 
     FrameListLoad load = ReadFrameListForEditor(ToPath(documentPath_), editorMode_);
     const std::optional<std::string> cut = KeepEditableFrames(ToPath(documentPath_), load.rows);
-    for (int r = 0; r < static_cast<int>(load.rows.size()); ++r)
-        for (int c = 0; c < static_cast<int>(load.rows[r].size()) && c + 1 < sgA_->columnCount(); ++c)
-            sgA_->setItem(r, c + 1, new QTableWidgetItem(QString::fromStdString(load.rows[r][c])));
+    setGridRows(load.rows);
     sgA_->scrollToTop();
+    sgA_->clearSelection();
+    static_cast<FrameGrid*>(sgA_)->startAtFirstCell();
+    loadedRows_ = gridRows();
 
     // Said before OK could write the shortened list.
     if (cut) boxes_.error(this, QString::fromStdString(*cut));
     if (load.error) throw Error(*load.error);
     bitbtn1_->setFocus();
+}
+
+void FrameListEditor::setCellText(int row, int column, const QString& text)
+{
+    if (QTableWidgetItem* cell = sgA_->item(row, column)) {
+        if (cell->text() != text) cell->setText(text);
+    } else if (!text.isEmpty()) {
+        sgA_->setItem(row, column, new QTableWidgetItem(text));
+    }
+}
+
+void FrameListEditor::setGridRows(const std::vector<FrameRow>& rows)
+{
+    for (int r = 0; r < kDataRows; ++r) {
+        const FrameRow* row = r < static_cast<int>(rows.size()) ? &rows[static_cast<std::size_t>(r)] : nullptr;
+        for (int c = 1; c < sgA_->columnCount(); ++c) {
+            const std::size_t field = static_cast<std::size_t>(c - 1);
+            setCellText(r, c, row && field < row->size() ? QString::fromStdString((*row)[field]) : QString());
+        }
+    }
 }
 
 std::vector<FrameRow> FrameListEditor::gridRows() const
@@ -315,12 +517,42 @@ std::vector<FrameRow> FrameListEditor::gridRows() const
     return rows;
 }
 
+namespace {
+
+// A row that holds something to save: a Delete cell reading "N" alone, what every loaded receive
+// row has, is nothing.
+bool HoldsData(const FrameRow& row, Direction mode)
+{
+    for (std::size_t c = 0; c < row.size(); ++c) {
+        const bool deleteCell = mode == Direction::Receive && c + 1 == FrameListEditor::kDeleteColumn;
+        if (!row[c].empty() && !(deleteCell && row[c] == "N")) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool FrameListEditor::BitBtn1Click()
 {
     const std::vector<FrameRow> rows = gridRows();
     if (const std::optional<std::string> failure = CheckFrameRows(editorMode_, rows)) {
         boxes_.error(this, QString::fromStdString(*failure));
         return false;
+    }
+    // The list ends before the first row without a first cell; rows after it would be lost.
+    const auto end = std::find_if(rows.begin(), rows.end(), [](const FrameRow& row) { return row.empty() || row[0].empty(); });
+    const auto lost = std::count_if(end, rows.end(), [this](const FrameRow& row) { return HoldsData(row, editorMode_); });
+    if (lost > 0) {
+        const QString first = sgA_->horizontalHeaderItem(1) ? sgA_->horizontalHeaderItem(1)->text() : QString();
+        const QString question =
+            QStringLiteral("The list ends at row %1, whose %2 cell is empty. %3 from there on %4 data and would not be saved."
+                           "\n\nSave the list without %5?")
+                .arg(end - rows.begin() + 1)
+                .arg(first)
+                .arg(lost == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(lost))
+                .arg(lost == 1 ? QStringLiteral("holds") : QStringLiteral("hold"))
+                .arg(lost == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+        if (!boxes_.question(this, question)) return false;
     }
     WriteFrameList(ToPath(documentPath_), editorMode_, rows);
     return true;
@@ -330,17 +562,10 @@ void FrameListEditor::BitBtn4Click()
 {
     const std::optional<QString> workbook = import_.chooseWorkbook(this, project_.folder);
     if (!workbook) return;
-    for (int r = 0; r < kDataRows; ++r)
-        for (int c = 1; c < sgA_->columnCount(); ++c) delete sgA_->takeItem(r, c);
-
-    const std::optional<Worksheet> sheet = TableImport::readSheet(*workbook, kFrameListSheet);
-    if (!sheet) return;
-    const FrameListImport import = ImportFrameRows(sheet->records, editorMode_);
-    for (int r = 0; r < kDataRows; ++r) {
-        const FrameRow& row = import.rows[static_cast<std::size_t>(r)];
-        for (int c = 1; c < sgA_->columnCount() && c <= static_cast<int>(row.size()); ++c)
-            if (!row[c - 1].empty()) sgA_->setItem(r, c, new QTableWidgetItem(QString::fromStdString(row[c - 1])));
-    }
+    // Read whole before the grid changes: a workbook that cannot be read leaves the grid as it was.
+    const Worksheet sheet = TableImport::readSheet(*workbook, kFrameListSheet);
+    const FrameListImport import = ImportFrameRows(sheet.records, editorMode_);
+    setGridRows(import.rows);
     sgA_->scrollToTop();
     if (import.leftOut > 0)
         boxes_.plain(this, QStringLiteral("The list holds %1 frames: the last %2 records of the worksheet were not imported.")
@@ -350,7 +575,61 @@ void FrameListEditor::BitBtn4Click()
 
 void FrameListEditor::Button1Click()
 {
-    WriteExport(ExportPath(ToPath(project_.folder), kFrameListSheet), FrameListCsv(gridRows()));
+    const std::filesystem::path path = ExportPath(ToPath(project_.folder), kFrameListSheet);
+    WriteExport(path, FrameListCsv(gridRows()));
+    boxes_.plain(this, QStringLiteral("Exported to ") + QString::fromStdString(DisplayPath(path)));
+}
+
+bool FrameListEditor::hasChanges() const
+{
+    return gridRows() != loadedRows_;
+}
+
+void FrameListEditor::reject()
+{
+    if (hasChanges() && !boxes_.question(this, kDiscardChanges)) return;
+    QDialog::reject();
+}
+
+namespace {
+
+// The grid rows a row command works on: those of the selected cells, or the current cell's row.
+std::pair<int, int> RowsToWorkOn(const QTableWidget& grid)
+{
+    const QList<QTableWidgetSelectionRange> ranges = grid.selectedRanges();
+    if (!ranges.isEmpty()) return {ranges.first().topRow(), ranges.first().bottomRow()};
+    const int row = grid.currentRow();
+    return {row, row};
+}
+
+}  // namespace
+
+void FrameListEditor::deleteRows()
+{
+    const auto [first, last] = RowsToWorkOn(*sgA_);
+    if (first < 0) return;
+    std::vector<FrameRow> rows = gridRows();
+    rows.erase(rows.begin() + first, rows.begin() + last + 1);
+    rows.resize(kDataRows, FrameRow(static_cast<std::size_t>(sgA_->columnCount() - 1)));
+    setGridRows(rows);
+    sgA_->clearSelection();
+    sgA_->setCurrentCell(first, std::max(sgA_->currentColumn(), 1), QItemSelectionModel::NoUpdate);
+}
+
+void FrameListEditor::insertRow()
+{
+    const int at = RowsToWorkOn(*sgA_).first;
+    if (at < 0) return;
+    std::vector<FrameRow> rows = gridRows();
+    if (HoldsData(rows.back(), editorMode_)) {
+        boxes_.plain(this, QStringLiteral("Row %1 holds a frame: delete a row before inserting one.").arg(kDataRows));
+        return;
+    }
+    rows.pop_back();
+    rows.insert(rows.begin() + at, FrameRow(static_cast<std::size_t>(sgA_->columnCount() - 1)));
+    setGridRows(rows);
+    sgA_->clearSelection();
+    sgA_->setCurrentCell(at, std::max(sgA_->currentColumn(), 1), QItemSelectionModel::NoUpdate);
 }
 
 TFpdoMB::TFpdoMB(const ProjectState& project, MessageBoxes& boxes, QWidget* parent)

@@ -41,14 +41,28 @@ public:
     void setFileChooser(FileChooser& files) { import_.setFileChooser(files); }
 
     void FormShow();
-    // Row checks, then the document written; false when a check failed and nothing was written.
+    // Row checks, then the question when rows after the list's end hold data, then the document
+    // written; false when a check failed or the user kept the dialog open, and nothing was written.
     bool BitBtn1Click();
-    // Import: the grid's data cells emptied, then filled from the "rpdodef" worksheet of the
-    // workbook the user picks. Nothing is said when the workbook or the worksheet cannot be read.
+    // Import: the grid's data cells replaced by the "rpdodef" worksheet of the workbook the user
+    // picks. Throws, with the grid as it was, when the workbook or the worksheet cannot be read.
     void BitBtn4Click();
-    // Export: the list's first two columns to "rpdodef.csv" in the project folder. Throws when
-    // the file cannot be written.
+    // Export: the list's first two columns to "rpdodef.csv" in the project folder, then says where
+    // the file went. Throws when the file cannot be written.
     void Button1Click();
+
+    // The rows of the current cell (or of the selected cells) removed, the rows below moving up;
+    // Ctrl+Del and the grid's menu.
+    void deleteRows();
+    // An empty row put before the current one, the rows below moving down; refused while the
+    // last row holds data. Ctrl+Ins and the grid's menu.
+    void insertRow();
+    // True when the grid differs from what the showing loaded.
+    bool hasChanges() const;
+
+public slots:
+    // Cancel, Escape and the close box: asks before dropping changes; No keeps the dialog open.
+    void reject() override;
 
 protected:
     FrameListEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
@@ -59,12 +73,15 @@ protected:
 private:
     void configureFor(Direction mode);
     QSize clientSize() const;
+    void setGridRows(const std::vector<FrameRow>& rows);
+    void setCellText(int row, int column, const QString& text);
 
     const ProjectState& project_;
     MessageBoxes& boxes_;
     Direction editorMode_;
     Direction columnsFor_;
     QString documentPath_;
+    std::vector<FrameRow> loadedRows_;
 
     TableImport import_;
     QTableWidget* sgA_;

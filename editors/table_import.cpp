@@ -1,9 +1,12 @@
 #include "editors/table_import.h"
 
+#include "platform/error.h"
 #include "platform/file_chooser.h"
+#include "platform/file_names.h"
 #include "platform/platform.h"
 
-#include <exception>
+#include <filesystem>
+#include <string>
 
 namespace trelvant {
 
@@ -20,19 +23,17 @@ std::optional<QString> TableImport::chooseWorkbook(QWidget* parent, const QStrin
     return files.openFile(parent, projectFolder, filters());
 }
 
-std::optional<Worksheet> TableImport::readSheet(const QString& workbook, std::string_view sheet)
+Worksheet TableImport::readSheet(const QString& workbook, std::string_view sheet)
 {
+    const std::filesystem::path path = ToPath(workbook);
 #ifdef TRELVANT_WITHOUT_IMPORT
     // Built without the spreadsheet libraries: no workbook can be read.
-    (void)workbook;
     (void)sheet;
-    return std::nullopt;
+    throw Error(DisplayPath(path) + " is not a workbook that can be read: this program was built without a workbook reader");
 #else
-    try {
-        return ReadWorksheet(ToPath(workbook), sheet);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    std::optional<Worksheet> found = ReadWorksheet(path, sheet);
+    if (!found) throw Error(DisplayPath(path) + ": no worksheet named " + std::string(sheet));
+    return std::move(*found);
 #endif
 }
 

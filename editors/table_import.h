@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documents/workbook.h"
+#include "platform/message_boxes.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,9 +27,10 @@ public:
     // The chosen workbook, or nothing when the user cancelled.
     std::optional<QString> chooseWorkbook(QWidget* parent, const QString& projectFolder) const;
 
-    // The worksheet, or nothing when the workbook cannot be read or has no worksheet of that
-    // name. Says nothing: a failed import ends without a message.
-    static std::optional<Worksheet> readSheet(const QString& workbook, std::string_view sheet);
+    // The worksheet. Throws Error, for the editor to show after it has left its table as it was,
+    // when the workbook cannot be read ("<file> is not a workbook that can be read: <reason>") or
+    // holds no worksheet of that name ("<file>: no worksheet named <sheet>").
+    static Worksheet readSheet(const QString& workbook, std::string_view sheet);
 
 private:
     FileChooser* files_ = nullptr;

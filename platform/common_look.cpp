@@ -1,11 +1,17 @@
 #include "platform/common_look.h"
 
 #include <QGuiApplication>
+#include <QMargins>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QString>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace trelvant {
 
@@ -59,6 +65,61 @@ void CentreOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+QSize FittedClientSize(QSize wanted, const QRect& available, const QMargins& frame)
+{
+    const int width = available.width() - frame.left() - frame.right();
+    const int height = available.height() - frame.top() - frame.bottom();
+    // A screen too small for even a sliver of the window leaves it at its size: nothing fits.
+    if (width < 100 || height < 100) return wanted;
+    return wanted.boundedTo(QSize(width, height));
+}
+
+QWidget* MakeScrollingBody(QWidget* window, QSize clientSize)
+{
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(QStringLiteral("ScrollingBody"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(false);
+    scroll->setBackgroundRole(QPalette::Window);
+    scroll->viewport()->setBackgroundRole(QPalette::Window);
+    auto* body = new QWidget;
+    body->setObjectName(QStringLiteral("Body"));
+    body->setFixedSize(clientSize);
+    scroll->setWidget(body);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    return body;
+}
+
+void FitOnScreen(QWidget* window, QSize clientSize)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        // The frame as the window system drew it, once it has; until then a usual title bar and
+        // border.
+        const QRect outer = window->frameGeometry();
+        const QRect inner = window->geometry();
+        QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                       outer.bottom() - inner.bottom());
+        if (frame.isNull()) frame = QMargins(8, 32, 8, 8);
+        const QSize fitted = FittedClientSize(clientSize, screen->availableGeometry(), frame);
+        // A body that scrolls one way takes its scroll bar's room the other way, where there is room.
+        if (window->findChild<QScrollArea*>(QStringLiteral("ScrollingBody"), Qt::FindDirectChildrenOnly)) {
+            const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+            const QSize room = FittedClientSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), screen->availableGeometry(), frame);
+            QSize widened = fitted;
+            if (fitted.height() < clientSize.height()) widened.rwidth() = std::min(fitted.width() + bar, room.width());
+            if (fitted.width() < clientSize.width()) widened.rheight() = std::min(fitted.height() + bar, room.height());
+            clientSize = widened.boundedTo(clientSize + QSize(bar, bar));
+        } else {
+            clientSize = fitted;
+        }
+    }
+    window->setFixedSize(clientSize);
+    CentreOnScreen(window);
 }
 
 QPushButton* MakeFlatButton(QWidget* parent, const char* name, const QString& caption, QStyle::StandardPixmap picture)

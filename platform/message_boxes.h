@@ -9,6 +9,9 @@ namespace trelvant {
 // The application title: the task bar's text and the title of plain message boxes.
 inline const QString kApplicationTitle = QStringLiteral("Firmware Trelvant");
 
+// Asked when Cancel, Escape or the close box would drop what the user changed in an editor.
+inline const QString kDiscardChanges = QStringLiteral("The changes made in this window are not saved.\n\nDiscard them?");
+
 // The message boxes of the system. Each waits for its answer before it returns.
 class MessageBoxes {
 public:

@@ -58,6 +58,13 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
     bar->setObjectName(QStringLiteral("SkyBar"));
     bar->setGeometry(24, 186, kWidth - 48, 6);
     bar->setStyleSheet(QStringLiteral("background: rgb(135, 206, 235); border: none;"));
+    LResult_ = new QLabel(this);
+    LResult_->setObjectName(QStringLiteral("LResult"));
+    LResult_->setGeometry(24, 195, kWidth - 48, 28);
+    LResult_->setWordWrap(true);
+    LResult_->setTextFormat(Qt::PlainText);
+    LResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LResult_->setAccessibleName(QStringLiteral("Result"));
 
     auto* close = MakeFlatButton(this, "LbButton1", QStringLiteral("X"), QStyle::SP_CustomBase);
     close->setIcon(QIcon());
@@ -84,6 +91,7 @@ void TFModifyFileSx::FormShow()
     cbport_->setCurrentIndex(0);
     Avanzamento_->setValue(Avanzamento_->minimum());
     LbButton2_->setEnabled(false);
+    LResult_->clear();
     mergedThisRun_ = false;
     mergedFirmware_.clear();
 
@@ -107,8 +115,15 @@ void TFModifyFileSx::FormShow()
     LbButton2_->setEnabled(true);
 }
 
+QString TFModifyFileSx::resultLine() const
+{
+    return LResult_->text();
+}
+
 void TFModifyFileSx::LbButton2Click()
 {
+    // Said first, and replaced once the run gets further: a merge that stops with an error ends here.
+    LResult_->setText(QStringLiteral("The firmware was not merged: the flash tool was not started."));
     mergedThisRun_ = ExeModFileSxClick();
     ExeUpdateFirClick();
 }
@@ -154,22 +169,34 @@ void TFModifyFileSx::ExeUpdateFirClick()
 {
     // Only a merged firmware this run made whole, with every selected bank in it, goes to the
     // device; the merge has said why when there is none.
-    if (!mergedThisRun_) return;
+    if (!mergedThisRun_) {
+        LResult_->setText(QStringLiteral("The firmware was not merged whole: the flash tool was not started."));
+        return;
+    }
 
     // The merge may have written over a file of that name in another case.
     const QString& merged = mergedFirmware_;
+    const QString shown = QDir::toNativeSeparators(merged);
     if (!QFileInfo(merged).isFile()) {
         platform_.boxes.plain(this, QStringLiteral("File *.Sx Not Found,Abort Procedure"));
+        LResult_->setText(QStringLiteral("The merged firmware %1 was not found: the flash tool was not started.").arg(shown));
         return;
     }
     const QString tool = programFolder_ + QDir::separator() + kFlashTool;
     if (!fileExists(tool)) {
         platform_.boxes.plain(this, QStringLiteral("Kestrow.exe Not Found, Procedure Aborted"));
+        LResult_->setText(QStringLiteral("Merged firmware written to %1; the flash tool %2 was not found and not started.")
+                              .arg(shown, kFlashTool));
         return;
     }
     // Each argument reaches the tool whole, blanks and quotes included.
-    platform_.desktop.startDetached(FromPath(ResolveFileName(ToPath(tool))),
-                                    {merged, QString::number(cbport_->currentIndex())}, QDir::currentPath());
+    const bool started = platform_.desktop.startDetached(FromPath(ResolveFileName(ToPath(tool))),
+                                                         {merged, QString::number(cbport_->currentIndex())},
+                                                         QDir::currentPath());
+    LResult_->setText(started ? QStringLiteral("Merged firmware written to %1; the flash tool was started on %2.")
+                                    .arg(shown, cbport_->currentText())
+                              : QStringLiteral("Merged firmware written to %1; the flash tool %2 could not be started.")
+                                    .arg(shown, QDir::toNativeSeparators(tool)));
 }
 
 }  // namespace trelvant

@@ -6,6 +6,7 @@
 #include <array>
 
 class QComboBox;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -33,6 +34,10 @@ public:
     bool ExeModFileSxClick();
     void ExeUpdateFirClick();
 
+    // The line under the progress bar that ends each run: where the merged firmware went and
+    // whether the flash tool started, or why not.
+    QString resultLine() const;
+
     const QString& baseFirmwareName() const { return baseFirmwareName_; }
     const QString& binFolder() const { return binFolder_; }
     const QString& outputFolder() const { return outputFolder_; }
@@ -58,6 +63,7 @@ private:
     QComboBox* cbport_;
     QPushButton* LbButton2_;
     QProgressBar* Avanzamento_;
+    QLabel* LResult_;
 };
 
 }  // namespace trelvant

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -39,6 +41,31 @@ ShownBox Toolkit(const QString& text)
 ShownBox NotAnInteger(const QString& text)
 {
     return Toolkit(QStringLiteral("'%1' is not a valid integer value").arg(text));
+}
+const ShownBox kDiscardQuestion{ShownBox::Question, kDiscardChanges};
+
+QRadioButton* Item(RadioGroup* group, int index)
+{
+    return group->findChildren<QRadioButton*>().at(index);
+}
+
+// The runs of dark columns (text) of a widget's picture, as [first, last] x in the coordinates
+// of the widget `in`; `place` is where the picture's top left corner stands there. Columns closer
+// than a few pixels belong to one run: the letters of a word, not the gaps between columns.
+QList<QPair<int, int>> DarkRuns(const QPixmap& picture, QPoint place)
+{
+    const QImage image = picture.toImage();
+    const qreal ratio = image.devicePixelRatio();
+    QList<QPair<int, int>> runs;
+    for (int x = 0; x < image.width(); ++x) {
+        bool dark = false;
+        for (int y = 0; y < image.height() && !dark; ++y) dark = qGray(image.pixel(x, y)) < 128;
+        if (!dark) continue;
+        const int at = place.x() + qFloor(x / ratio);
+        if (!runs.isEmpty() && at - runs.last().second <= 4) runs.last().second = at;
+        else runs.append({at, at});
+    }
+    return runs;
 }
 
 // A project folder, the recording message boxes and the editor of one direction on it.
@@ -83,6 +110,20 @@ struct EditorFixture {
     {
         editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    }
+    // For the keyboard: the editor shown and the active window.
+    void showActive() const
+    {
+        show();
+        editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+    }
+    // A key to the widget that has the focus, as the user presses it.
+    static void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus, "nothing has the focus");
+        QTest::keyClick(focus, key, modifiers);
     }
 
     SelectionList* frames() const { return editor->LPdoCanA(); }
@@ -155,6 +196,12 @@ private slots:
         QCOMPARE(f.editor->size(), size);
         QCOMPARE(f.editor->minimumSize(), size);
         QCOMPARE(f.editor->maximumSize(), size);
+        // The screen holds the dialog whole: its body fills it without scroll bars.
+        auto* scroll = f.editor->findChild<QScrollArea*>("ScrollingBody");
+        QVERIFY(scroll);
+        QCOMPARE(scroll->viewport()->size(), size);
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
         auto* notebook = f.editor->findChild<QTabWidget*>();
         QCOMPARE(notebook->count(), 1);
         QCOMPARE(notebook->tabText(0), QString("Can0-ModBus"));
@@ -172,7 +219,7 @@ private slots:
         QCOMPARE(f.frames()->accessibleName(), QString("Correlated"));
         QFETCH(QString, heading);
         QCOMPARE(f.editor->findChild<QLabel*>("FrameHeading")->text(), heading);
-        for (const QString& text : {"Tanslate in", "High MODBUS Byte", "Low MODBUS Byte"})
+        for (const QString text : {"Tanslate in", "High MODBUS Byte", "Low MODBUS Byte"})
             QVERIFY2(std::ranges::any_of(f.editor->findChildren<QLabel*>(), [&](QLabel* l) { return l->text() == text; }),
                      qPrintable(text));
 
@@ -240,10 +287,13 @@ private slots:
         QCOMPARE(f.index(), QString("7"));
         QCOMPARE(f.choices(), (QList<int>{1, 2}));
 
-        // Cancel drops the edits; the next showing starts from the documents with nothing picked.
+        // Cancel, once the user lets the edits go, drops them; the next showing starts from the
+        // documents with nothing picked.
         f.press("DELETEa");
         QCOMPARE(f.entries(1).size(), 0u);
+        f.boxes.answer = true;
         f.press("bitbtn2");
+        QVERIFY(!f.editor->isVisible());
         QCOMPARE(f.editor->result(), int(QDialog::Rejected));
         f.show();
         QCOMPARE(f.frames()->selectedRow(), -1);
@@ -251,7 +301,7 @@ private slots:
         QCOMPARE(f.index(), QString());
         QCOMPARE(f.choices(), (QList<int>{0, 0}));
         QCOMPARE(f.entries(1).size(), 1u);
-        QCOMPARE(f.boxes.shown, Boxes{});
+        QCOMPARE(f.boxes.shown, Boxes{kDiscardQuestion});
     }
 
     void readingFailuresAreToldAndWhatWasReadStays()
@@ -569,6 +619,342 @@ private slots:
         QCOMPARE(f.choices(), (QList<int>{0, 4}));
         QTest::keyClick(f.registers(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.editor->EindexA());
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    // The items run down two columns: none and B1 to B4 in the first, B5 to B8 in the second.
+    void arrowKeysChooseInAByteGroup_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("Down to the next item") << 1 << int(Qt::Key_Down) << 2;
+        QTest::newRow("Down from a column's foot to the next column's head") << 4 << int(Qt::Key_Down) << 5;
+        QTest::newRow("Down at the last item stays") << 8 << int(Qt::Key_Down) << 8;
+        QTest::newRow("Up to the previous item") << 7 << int(Qt::Key_Up) << 6;
+        QTest::newRow("Up from a column's head to the previous column's foot") << 5 << int(Qt::Key_Up) << 4;
+        QTest::newRow("Up at the first item stays") << 0 << int(Qt::Key_Up) << 0;
+        QTest::newRow("Right to the next column") << 2 << int(Qt::Key_Right) << 7;
+        QTest::newRow("Right beside the shorter column takes its last item") << 4 << int(Qt::Key_Right) << 8;
+        QTest::newRow("Right in the last column stays") << 6 << int(Qt::Key_Right) << 6;
+        QTest::newRow("Left to the first column") << 8 << int(Qt::Key_Left) << 3;
+        QTest::newRow("Left in the first column stays") << 3 << int(Qt::Key_Left) << 3;
+    }
+    void arrowKeysChooseInAByteGroup()
+    {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, chosen);
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(1);
+        f.showActive();
+        RadioGroup* group = f.editor->PoscompLsbA();
+        group->setItemIndex(start);
+        Item(group, start)->setFocus(Qt::TabFocusReason);
+        EditorFixture::key(Qt::Key(key));
+        QCOMPARE(group->itemIndex(), chosen);
+        QVERIFY(Item(group, chosen)->isChecked());
+        QCOMPARE(QApplication::focusWidget(), Item(group, chosen));
+        QCOMPARE(f.editor->PoscompMsbA()->itemIndex(), 0);
+        // Only the chosen item is a Tab stop.
+        for (int i = 0; i < 9; ++i) QCOMPARE(bool(Item(group, i)->focusPolicy() & Qt::TabFocus), i == chosen);
+    }
+
+    void tabLandsOnTheChosenByteAndLeavesTheGroup_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QString>("after");  // the control after the groups
+        QTest::addColumn<std::string>("write");
+        QTest::newRow("receive") << Direction::Receive << "DELETEa" << std::string();
+        QTest::newRow("transmit") << Direction::Transmit << "CB_Send_J1939" << std::string("1");
+    }
+    void tabLandsOnTheChosenByteAndLeavesTheGroup()
+    {
+        QFETCH(Direction, direction);
+        QFETCH(QString, after);
+        QFETCH(std::string, write);
+        EditorFixture f(direction);
+        f.writeFrames(1);
+        f.writeMap(f.transmit() ? R"(<row Index="7" NrPdo="1" PosComp="35" Write_J1939="1"/>)"
+                                : R"(<row Index="7" NrPdo="1" PosComp="35"/>)");
+        test::WriteText(f.dir / "Pargen.xml", "<GeneralParameter><Write_J1939>1</Write_J1939></GeneralParameter>");
+        f.showActive();
+        f.pickFrame(0);
+        f.pickRegister(0);
+        QCOMPARE(f.choices(), (QList<int>{2, 3}));
+        RadioGroup* high = f.editor->PoscompMsbA();
+        RadioGroup* low = f.editor->PoscompLsbA();
+
+        f.editor->EindexA()->setFocus(Qt::TabFocusReason);
+        f.editor->EindexA()->setText("8");
+        EditorFixture::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 2));
+        EditorFixture::key(Qt::Key_Down);
+        EditorFixture::key(Qt::Key_Down);
+        QCOMPARE(high->itemIndex(), 4);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 4));
+        EditorFixture::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Item(low, 3));
+        EditorFixture::key(Qt::Key_Right);
+        QCOMPARE(low->itemIndex(), 8);
+        EditorFixture::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), after);
+        QCOMPARE(f.choices(), (QList<int>{4, 8}));
+
+        // Back through the groups to the index, each time onto the chosen item.
+        EditorFixture::key(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), Item(low, 8));
+        EditorFixture::key(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 4));
+        EditorFixture::key(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), f.editor->EindexA());
+
+        f.press("NewA");
+        QCOMPARE(f.boxes.shown, Boxes{});
+        QCOMPARE(f.entries(0).back(), (TClIndMB{"8", std::to_string(16 * 4 + 8), write}));
+
+        // A click chooses too, and the Tab stop goes with it.
+        EditorFixture::choose(high, 1);
+        QCOMPARE(high->itemIndex(), 1);
+        f.editor->EindexA()->setFocus(Qt::TabFocusReason);
+        EditorFixture::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 1));
+
+        // A press let go off its item chooses nothing: the way back by keyboard still ends on the
+        // chosen item.
+        QTest::mousePress(Item(high, 6), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 6));
+        QTest::mouseRelease(Item(high, 6), Qt::LeftButton, {}, QPoint(-20, -20));
+        QCOMPARE(high->itemIndex(), 1);
+        EditorFixture::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), Item(low, 8));
+        EditorFixture::key(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), Item(high, 1));
+    }
+
+    void onlyTheLeftButtonPicksInTheLists_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QString>("gesture");
+        for (const char* list : {"registers", "frames"}) {
+            for (const auto& [button, name] : {std::pair{Qt::RightButton, "right"}, std::pair{Qt::MiddleButton, "middle"}})
+                for (const char* gesture : {"click", "double click", "drag"})
+                    QTest::addRow("%s, %s %s", list, name, gesture) << QString(list) << button << QString(gesture);
+        }
+    }
+    void onlyTheLeftButtonPicksInTheLists()
+    {
+        QFETCH(QString, list);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QString, gesture);
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(2);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="17"/><row Index="2" NrPdo="1" PosComp="34"/>)"
+                   R"(<row Index="3" NrPdo="1" PosComp="51"/><row Index="9" NrPdo="2" PosComp="1"/>)");
+        f.show();
+        f.pickFrame(0);
+        f.pickRegister(0);
+        QCOMPARE(f.index(), QString("1"));
+
+        SelectionList* target = list == "registers" ? f.registers() : f.frames();
+        QWidget* viewport = target->viewport();
+        const QPoint on = target->visualItemRect(target->item(1)).center();
+        const QPoint to = list == "registers" ? target->visualItemRect(target->item(2)).center() : on + QPoint(0, 30);
+        if (gesture == "click") {
+            QTest::mouseClick(viewport, button, {}, on);
+        } else if (gesture == "double click") {
+            QTest::mouseDClick(viewport, button, {}, on);
+        } else {
+            QTest::mousePress(viewport, button, {}, on);
+            QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, button, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            QTest::mouseRelease(viewport, button, {}, to);
+        }
+        QCOMPARE(f.frames()->selectedRow(), 0);
+        QCOMPARE(f.registers()->selectedRow(), 0);
+        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2"}));
+        QCOMPARE(f.index(), QString("1"));
+        QCOMPARE(f.choices(), (QList<int>{1, 1}));
+
+        // Delete removes the register shown.
+        f.press("DELETEa");
+        QCOMPARE(f.entries(0), (std::vector<TClIndMB>{{"2", "34", ""}, {"3", "51", ""}}));
+        QCOMPARE(f.entries(1), (std::vector<TClIndMB>{{"9", "1", ""}}));
+        QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    void leavingWithChangesAsksFirst_data()
+    {
+        QTest::addColumn<QString>("change");  // the register button pressed; empty: none
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("nothing changed, Escape") << "" << "Escape" << false << false;
+        QTest::newRow("nothing changed, Cancel") << "" << "Cancel" << false << false;
+        QTest::newRow("nothing changed, close box") << "" << "close box" << false << false;
+        QTest::newRow("Modify storing the same fields, Cancel") << "same" << "Cancel" << false << false;
+        QTest::newRow("New, Escape, No") << "NewA" << "Escape" << false << true;
+        QTest::newRow("New, Cancel, Yes") << "NewA" << "Cancel" << true << true;
+        QTest::newRow("Modify, Cancel, No") << "ModifyA" << "Cancel" << false << true;
+        QTest::newRow("Modify, close box, Yes") << "ModifyA" << "close box" << true << true;
+        QTest::newRow("Delete, close box, No") << "DELETEa" << "close box" << false << true;
+        QTest::newRow("Delete, Escape, Yes") << "DELETEa" << "Escape" << true << true;
+    }
+    void leavingWithChangesAsksFirst()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, way);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(2);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="17"/><row Index="2" NrPdo="1" PosComp="34"/>)");
+        const std::string document = f.map();
+        f.showActive();
+        f.pickFrame(0);
+        f.pickRegister(1);
+        if (change == "NewA") f.enter("5", 3, 3);
+        if (change == "ModifyA") f.enter("6", 4, 4);
+        if (!change.isEmpty()) f.press(change == "same" ? "ModifyA" : qPrintable(change));
+        QCOMPARE(f.boxes.shown, Boxes{});
+
+        const ByteMap map = f.editor->byteMap();
+        const QStringList labels = f.labels();
+        const int picked = f.registers()->selectedRow();
+        const QString index = f.index();
+        const QList<int> choices = f.choices();
+        f.boxes.answer = answer;
+        bool closed = false;
+        if (way == "Escape") {
+            EditorFixture::key(Qt::Key_Escape);
+            closed = !f.editor->isVisible();
+        } else if (way == "Cancel") {
+            f.press("bitbtn2");
+            closed = !f.editor->isVisible();
+        } else {
+            closed = f.editor->close();
+            QCOMPARE(closed, !f.editor->isVisible());
+        }
+
+        QCOMPARE(f.boxes.shown, asked ? Boxes{kDiscardQuestion} : Boxes{});
+        QCOMPARE(closed, !asked || answer);
+        if (closed) {
+            QCOMPARE(f.editor->result(), int(QDialog::Rejected));
+        } else {
+            // No: the dialog stays as it was.
+            QCOMPARE(f.editor->byteMap(), map);
+            QCOMPARE(f.labels(), labels);
+            QCOMPARE(f.frames()->selectedRow(), 0);
+            QCOMPARE(f.registers()->selectedRow(), picked);
+            QCOMPARE(f.index(), index);
+            QCOMPARE(f.choices(), choices);
+        }
+        QCOMPARE(f.map(), document);
+    }
+
+    void aNewShowingStartsWithoutChanges()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.writeFrames(1);
+        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="17" Write_J1939="1"/>)");
+        f.show();
+        f.pickFrame(0);
+        f.press("DELETEa");
+        f.pickRegister(0);
+        f.press("DELETEa");
+        f.boxes.answer = true;
+        f.press("bitbtn2");
+        QVERIFY(!f.editor->isVisible());
+        // OK wrote nothing, so the next showing reads the register again: no change to ask about.
+        f.show();
+        QCOMPARE(f.entries(0).size(), 1u);
+        f.press("bitbtn2");
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.boxes.shown, Boxes{kDiscardQuestion});
+    }
+
+    void theFrameHeadingStandsOverItsColumns_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<std::string>("frame");  // the heading's words as the frame's fields
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("receive") << Direction::Receive << std::string(R"(<row PGN="PGN" ID_DEV="ID_DEV"/>)")
+                                 << "PGN                ID_DEV";
+        QTest::newRow("transmit") << Direction::Transmit
+                                  << std::string(R"(<row Priority="PRIOR" DP="DP" PGN="PGN" ID_DEV="ID_DEV"/>)")
+                                  << "PRIOR       DP           PGN        ID_DEV";
+    }
+    void theFrameHeadingStandsOverItsColumns()
+    {
+        QFETCH(Direction, direction);
+        QFETCH(std::string, frame);
+        QFETCH(QString, heading);
+        EditorFixture f(direction);
+        test::WriteText(f.dir / (f.transmit() ? "TCobDef.xml" : "RCobDef.xml"), "<COBID>" + frame + "</COBID>");
+        f.show();
+        auto* label = f.editor->findChild<QLabel*>("FrameHeading");
+        QCOMPARE(label->text(), heading);
+        QCOMPARE(f.frames()->accessibleDescription(), heading);
+        QCOMPARE(f.frames()->count(), 1);
+
+        // The same words drawn by the heading and by the list: each starts and ends at the same x.
+        QWidget* window = f.editor.get();
+        const QList<QPair<int, int>> over = DarkRuns(label->grab(), label->mapTo(window, QPoint(0, 0)));
+        const QRect line = f.frames()->visualItemRect(f.frames()->item(0));
+        const QList<QPair<int, int>> under =
+            DarkRuns(f.frames()->viewport()->grab(line), f.frames()->viewport()->mapTo(window, line.topLeft()));
+        const qsizetype words = heading.split(' ', Qt::SkipEmptyParts).size();
+        QCOMPARE(over.size(), words);
+        QCOMPARE(under.size(), words);
+        for (qsizetype k = 0; k < words; ++k) {
+            const QByteArray where = QByteArray::number(k) + ": heading " + QByteArray::number(over[k].first) + "-" +
+                                     QByteArray::number(over[k].second) + ", list " + QByteArray::number(under[k].first) +
+                                     "-" + QByteArray::number(under[k].second);
+            QVERIFY2(qAbs(over[k].first - under[k].first) <= 1, where);
+            QVERIFY2(qAbs(over[k].second - under[k].second) <= 1, where);
+        }
+    }
+
+    // Also run at twice the scale, where the screen is smaller than the dialogs.
+    void okStaysOnTheScreen_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("receive") << Direction::Receive << QSize(493, 545);
+        QTest::newRow("transmit") << Direction::Transmit << QSize(563, 596);
+    }
+    void okStaysOnTheScreen()
+    {
+        QFETCH(Direction, direction);
+        QFETCH(QSize, client);
+        EditorFixture f(direction);
+        f.writeFrames(1);
+        f.show();
+        const QRect available = f.editor->screen()->availableGeometry();
+        QVERIFY2(available.contains(f.editor->frameGeometry()),
+                 qPrintable(QStringLiteral("frame %1,%2 %3x%4 on %5x%6")
+                                .arg(f.editor->frameGeometry().x())
+                                .arg(f.editor->frameGeometry().y())
+                                .arg(f.editor->frameGeometry().width())
+                                .arg(f.editor->frameGeometry().height())
+                                .arg(available.width())
+                                .arg(available.height())));
+        auto* scroll = f.editor->findChild<QScrollArea*>("ScrollingBody");
+        QVERIFY(scroll);
+        QCOMPARE(scroll->widget()->size(), client);
+        // The body scrolls exactly when the dialog is smaller than its client area.
+        const bool whole = f.editor->size() == client;
+        QCOMPARE(scroll->horizontalScrollBar()->isVisible() || scroll->verticalScrollBar()->isVisible(), !whole);
+
+        auto* ok = f.editor->findChild<QPushButton*>("bitbtn1");
+        scroll->ensureWidgetVisible(ok);
+        const QRect okOnScreen(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+        QVERIFY(available.contains(okOnScreen));
+        QVERIFY(QRect(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size()).contains(okOnScreen));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.editor->result(), int(QDialog::Accepted));
         QCOMPARE(f.boxes.shown, Boxes{});
     }
 

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QtTest>
 
 #include <filesystem>
@@ -200,13 +202,102 @@ private slots:
         const std::string before = s.file();
         s.show();
         s.type("E_TO_Data", "12");
+        s.boxes.answer = true;  // discard
         s.cancel();
+        QCOMPARE(s.boxes.shown, (std::vector<ShownBox>{{ShownBox::Question, kDiscardChanges}}));
         QVERIFY(!s.dialog->isVisible());
         QCOMPARE(s.dialog->result(), int(QDialog::Rejected));
         QCOMPARE(s.file(), before);
         // The next showing reads the document again.
         s.show();
         QCOMPARE(s.child("E_TO_Data")->text(), QString("0"));
+    }
+
+    // A typed CAN bit rate that names an item stores that item; any other text is refused at OK,
+    // naming the rates, and the dialog stays open with the text.
+    void aTypedCanBitRateIsTheItemItNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");  // -1: refused
+        QTest::newRow("250") << "250" << 5;
+        QTest::newRow("1000 with blanks") << " 1000 " << 8;
+        QTest::newRow("10") << "10" << 0;
+        QTest::newRow("300") << "300" << -1;
+        QTest::newRow("250k") << "250k" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+    void aTypedCanBitRateIsTheItemItNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        Setup s;
+        PargenValues before;
+        before.BaudRateCAN = 6;  // 500
+        WritePargen(s.document, before);
+        const std::string document = s.file();
+        s.show();
+        auto* rate = s.child<QComboBox>("CB_BR_CAN");
+        rate->setFocus();
+        rate->lineEdit()->selectAll();
+        QTest::keyClick(rate->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(rate->lineEdit(), typed);
+        s.ok();
+        if (stored < 0) {
+            QCOMPARE(s.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error, "Error! The Baud rate of J1939 must be one of "
+                                                                             "10, 20, 50, 100, 125, 250, 500, 800, 1000 (kbit/s)"}}));
+            QVERIFY(s.dialog->isVisible());
+            QCOMPARE(rate->currentText(), typed);
+            QCOMPARE(s.file(), document);
+            s.boxes.answer = true;
+            s.cancel();
+            return;
+        }
+        QCOMPARE(s.boxes.shown, std::vector<ShownBox>{});
+        QVERIFY(!s.dialog->isVisible());
+        PargenValues expected = before;
+        expected.BaudRateCAN = stored;
+        QCOMPARE(s.file(), PargenXml(expected));
+    }
+
+    // Escape with changes asks; No keeps the dialog and the typed values. Without changes it
+    // closes at once.
+    void escapeAsksBeforeDroppingChanges()
+    {
+        Setup s;
+        s.show();
+        QTest::keyClick(s.dialog.get(), Qt::Key_Escape);
+        QVERIFY(!s.dialog->isVisible());
+        QCOMPARE(s.boxes.shown, std::vector<ShownBox>{});
+
+        s.show();
+        s.child<QCheckBox>("CB_EnRemReq")->setChecked(true);
+        QTest::keyClick(s.dialog.get(), Qt::Key_Escape);
+        QVERIFY(s.dialog->isVisible());
+        QVERIFY(s.child<QCheckBox>("CB_EnRemReq")->isChecked());
+        QCOMPARE(s.boxes.shown, (std::vector<ShownBox>{{ShownBox::Question, kDiscardChanges}}));
+        s.boxes.answer = true;
+        QTest::keyClick(s.dialog.get(), Qt::Key_Escape);
+        QVERIFY(!s.dialog->isVisible());
+        QVERIFY(!std::filesystem::exists(s.document));
+    }
+
+    // However small the screen (at 200 % the offscreen screen is 400 x 400), OK can be reached:
+    // the dialog fits the screen and its controls scroll.
+    void okStaysOnTheScreen()
+    {
+        Setup s;
+        s.show();
+        const QRect screen = s.dialog->screen()->availableGeometry();
+        QVERIFY(screen.contains(s.dialog->frameGeometry()));
+        auto* scroll = s.dialog->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        auto* ok = s.child<QPushButton>("bitbtn1");
+        scroll->ensureWidgetVisible(ok);
+        const QRect okOnScreen(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+        QVERIFY(screen.contains(okOnScreen));
+        QVERIFY(scroll->viewport()->rect().contains(QRect(ok->mapTo(scroll->viewport(), QPoint(0, 0)), ok->size())));
+        if (screen.height() >= 700) QCOMPARE(s.dialog->size(), QSize(233, 622));
+        else QVERIFY(s.dialog->height() < 622);
     }
 
     void aDocumentThatCannotBeWrittenKeepsTheDialogOpen()

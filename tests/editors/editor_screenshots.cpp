@@ -43,6 +43,12 @@ int main(int argc, char* argv[])
     trelvant::TFTpdo2MB transmit(state, boxes);
     transmit.show();
     transmit.grab().save(out + "/transmit_frames.png");
+    // The grid with the keyboard in it: its frame and the current cell stand out.
+    transmit.activateWindow();
+    transmit.sgA()->setFocus();
+    transmit.sgA()->setCurrentCell(1, 3, QItemSelectionModel::NoUpdate);
+    QCoreApplication::processEvents();
+    transmit.grab().save(out + "/transmit_frames_focused.png");
     // A wide Mnemonic column scrolled into view: the row numbers stay at the left edge.
     transmit.sgA()->setColumnWidth(5, 700);
     QCoreApplication::processEvents();

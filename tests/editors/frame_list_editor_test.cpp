@@ -1,11 +1,14 @@
 #include "documents/frame_list_document.h"
 #include "editors/frame_list_editor.h"
+#include "editors/table_import.h"
 #include "platform/platform.h"
 #include "shell/main_window.h"
 #include "shell/project_state.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTabWidget>
@@ -53,9 +56,12 @@ struct EditorFixture {
         const QTableWidgetItem* item = grid()->item(row - 1, column);
         return item ? item->text() : QString();
     }
+    // What typing into the cell leaves: the cell's item keeps its kind, so a Delete cell stays a
+    // check box.
     void type(int row, int column, const QString& text) const
     {
-        grid()->setItem(row - 1, column, new QTableWidgetItem(text));
+        if (QTableWidgetItem* item = grid()->item(row - 1, column)) item->setText(text);
+        else grid()->setItem(row - 1, column, new QTableWidgetItem(text));
     }
     void fill(const Cells& rows) const
     {
@@ -145,8 +151,8 @@ private slots:
             const char* name;
             const char* caption;
             QRect geometry;
-        } buttons[] = {{"bitbtn1", "OK", {12, 9, 69, 23}},
-                       {"bitbtn2", "Cancel", {92, 9, 69, 23}},
+        } buttons[] = {{"bitbtn1", "&OK", {12, 9, 69, 23}},  // Alt+O and Alt+C from anywhere, the grid included
+                       {"bitbtn2", "&Cancel", {92, 9, 69, 23}},
                        {"button1", "Export", {256, 9, 89, 23}},
                        {"bitbtn4", "Import", {360, 9, 89, 23}}};
         for (const auto& b : buttons) {
@@ -182,8 +188,9 @@ private slots:
         f.show();
         QFETCH(Cells, typed);
         f.fill(typed);
+        f.boxes.answer = true;  // save without the rows after the list's end
         f.press("bitbtn1");
-        QCOMPARE(f.boxes.shown, std::vector<ShownBox>{});
+        QCOMPARE(f.boxes.shown.size(), std::size_t(typed.size() > written.size() ? 1 : 0));
         QVERIFY(!f.editor->isVisible());
         QCOMPARE(f.editor->result(), int(QDialog::Accepted));
         QCOMPARE(f.readDocument(), FrameListXml(direction, ToRows(written)));
@@ -241,7 +248,9 @@ private slots:
         f.writeDocument(document);
         f.show();
         f.fill({{"9", "9", "N", "changed"}, {"10", "10"}});
+        f.boxes.answer = true;  // discard the changes
         f.press("bitbtn2");
+        QCOMPARE(f.boxes.shown, (std::vector<ShownBox>{{ShownBox::Question, kDiscardChanges}}));
         QVERIFY(!f.editor->isVisible());
         QCOMPARE(f.editor->result(), int(QDialog::Rejected));
         QCOMPARE(f.readDocument(), document);
@@ -396,6 +405,214 @@ private slots:
         f.type(1, 1, "61444");
         QVERIFY(test::MinimiseAndRestore(f.editor.get()));
         QCOMPARE(f.cell(1, 1), QString("61444"));
+    }
+
+    // A keyboard user: Shift+Tab from OK enters the grid at row 1's first data column, typing
+    // edits cells (no type-ahead search on the row numbers), Tab moves between cells and never
+    // stops on the row numbers, Ctrl+Tab leaves the grid with what was typed.
+    void theGridWorksByKeyboard()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        f.editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.editor.get()));
+        QTableWidget* grid = f.grid();
+        auto* ok = f.editor->findChild<QPushButton*>("bitbtn1");
+        QCOMPARE(QApplication::focusWidget(), ok);
+        const auto keys = [](const QString& text) {
+            for (const QChar c : text) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        };
+        QTest::keyClick(ok, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
+        keys("61444");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        keys("0");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), ok);
+        QCOMPARE(f.cell(1, 1), QString("61444"));
+        QCOMPARE(f.cell(1, 2), QString("0"));
+        QCOMPARE(f.cell(61, 1), QString());
+
+        // Back in, the cell is where the user left it; Shift+Tab and Left skip the row numbers.
+        QTest::keyClick(ok, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 2));
+        grid->setCurrentCell(5, 0);  // a click on a row number
+        QCOMPARE(grid->currentIndex(), grid->model()->index(5, 1));
+        QTest::keyClick(grid, Qt::Key_Left);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(5, 1));
+        QTest::keyClick(grid, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(4, 4));
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(5, 1));
+        QTest::keyClick(grid, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != grid);
+
+        // Alt+O is OK from the grid.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_O, Qt::AltModifier);  // the button clicks itself a moment later
+        QTRY_COMPARE(f.editor->result(), int(QDialog::Accepted));
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Receive, {{"61444", "0", "", ""}}));
+    }
+
+    // Cancel, Escape and the close box ask before dropping changes; No keeps the dialog and what
+    // was typed; without changes they close at once.
+    void droppingChangesIsAskedFor_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel") << "Cancel";
+        QTest::newRow("Escape") << "Escape";
+        QTest::newRow("close box") << "close box";
+    }
+    void droppingChangesIsAskedFor()
+    {
+        QFETCH(QString, how);
+        EditorFixture f(Direction::Transmit);
+        f.writeDocument("<COBID><row Priority=\"6\" DP=\"0\" PGN=\"65262\" ID_DEV=\"0\" Mnemonic=\"\"/></COBID>");
+        const auto leave = [&] {
+            if (how == "Cancel") f.press("bitbtn2");
+            else if (how == "Escape") QTest::keyClick(f.editor.get(), Qt::Key_Escape);
+            else f.editor->close();
+        };
+        f.show();
+        leave();
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.boxes.shown, std::vector<ShownBox>{});
+
+        f.show();
+        f.type(1, 3, "65263");
+        leave();
+        QVERIFY(f.editor->isVisible());
+        QCOMPARE(f.boxes.shown, (std::vector<ShownBox>{{ShownBox::Question, kDiscardChanges}}));
+        QCOMPARE(f.cell(1, 3), QString("65263"));
+        // Typing the old text back is no change.
+        f.type(1, 3, "65262");
+        leave();
+        QVERIFY(!f.editor->isVisible());
+        QCOMPARE(f.boxes.shown.size(), std::size_t(1));
+    }
+
+    // OK asks before the rows after an empty first cell are dropped; No keeps everything.
+    void rowsAfterTheListsEndAreNotDroppedSilently()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeDocument("<COBID/>");
+        f.show();
+        f.fill({{"1", "1", "N", ""}, {"", "2", "N", "oil"}, {"3", "3", "N", ""}, {"", "", "N", ""}, {"5", "5", "Y", ""}});
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Question, "The list ends at row 2, whose PGN cell is empty. 3 rows from "
+                                                             "there on hold data and would not be saved.\n\nSave the list "
+                                                             "without them?"}}));
+        QVERIFY(f.editor->isVisible());
+        QCOMPARE(f.readDocument(), std::string("<COBID/>"));
+        QCOMPARE(f.cell(3, 1), QString("3"));
+
+        f.boxes.answer = true;
+        f.type(2, 2, "");
+        f.type(2, 4, "");
+        f.type(5, 1, "");
+        f.type(5, 2, "");
+        f.type(5, 3, "N");
+        f.press("bitbtn1");
+        QCOMPARE(f.boxes.shown.back().text, QString("The list ends at row 2, whose PGN cell is empty. 1 row from there "
+                                                    "on holds data and would not be saved.\n\nSave the list without it?"));
+        QCOMPARE(f.readDocument(), FrameListXml(Direction::Receive, {{"1", "1", "N", ""}}));
+    }
+
+    // Ctrl+Del and Ctrl+Ins (also in the grid's menu) take out and put in whole rows; the rows
+    // below move, the Delete cells stay check boxes.
+    void rowsAreDeletedAndInserted()
+    {
+        EditorFixture f(Direction::Receive);
+        f.show();
+        f.editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.editor.get()));
+        QTableWidget* grid = f.grid();
+        QStringList menu;
+        for (const QAction* action : grid->actions()) menu << action->text();
+        QCOMPARE(menu, (QStringList{"Insert row", "Delete row"}));
+        QCOMPARE(grid->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+        f.fill({{"1", "1", "Y", "a"}, {"2", "2", "N", "b"}, {"3", "3", "Y", "c"}, {"4", "4", "N", "d"}});
+        const auto column = [&](int c) {
+            QStringList texts;
+            for (int r = 1; r <= 5; ++r) texts << f.cell(r, c);
+            return texts;
+        };
+        grid->setFocus();
+        grid->setCurrentCell(1, 2);
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(column(1), (QStringList{"1", "3", "4", "", ""}));
+        QCOMPARE(column(3), (QStringList{"Y", "Y", "N", "", ""}));
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 2));
+        QTest::keyClick(grid, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(column(1), (QStringList{"1", "", "3", "4", ""}));
+        QCOMPARE(column(4), (QStringList{"a", "", "c", "d", ""}));
+        QVERIFY(grid->item(1, FrameListEditor::kDeleteColumn)->flags() & Qt::ItemIsUserCheckable);
+
+        // A selection of rows goes at once.
+        grid->setRangeSelected(QTableWidgetSelectionRange(0, 1, 1, 2), true);
+        QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(column(1), (QStringList{"3", "4", "", "", ""}));
+
+        // Row 250 holding a frame: nothing is pushed out of the list.
+        f.type(250, 1, "250");
+        grid->setCurrentCell(0, 1);
+        QTest::keyClick(grid, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(f.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Plain, "Row 250 holds a frame: delete a row before inserting one."}}));
+        QCOMPARE(column(1), (QStringList{"3", "4", "", "", ""}));
+        QCOMPARE(f.cell(250, 1), QString("250"));
+    }
+
+    // Assistive technology reads the Delete cells as check boxes, checked or not as the text says,
+    // and the space bar on the cell toggles it.
+    void deleteCellsAreCheckBoxesToAssistiveTechnology()
+    {
+        EditorFixture f(Direction::Receive);
+        f.writeDocument("<COBID><row PGN=\"1\" ID_DEV=\"2\" Delete=\"y\" Mnemonic=\"\"/>"
+                        "<row PGN=\"3\" ID_DEV=\"4\" Delete=\"N\" Mnemonic=\"\"/></COBID>");
+        f.show();
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(f.grid());
+        QVERIFY(table && table->tableInterface());
+        const auto cell = [&](int row) { return table->tableInterface()->cellAt(row, FrameListEditor::kDeleteColumn); };
+        const auto checked = [&](int row) {
+            QAccessibleInterface* c = cell(row);
+            return c->state().checkable ? (c->state().checked ? QString("checked") : QString("not checked")) : QString("text");
+        };
+        QCOMPARE(checked(0), QString("checked"));
+        QCOMPARE(checked(1), QString("not checked"));
+        QCOMPARE(checked(2), QString("not checked"));  // rows after the list too
+        f.grid()->setFocus();
+        f.grid()->setCurrentCell(1, FrameListEditor::kDeleteColumn);
+        QTest::keyClick(f.grid(), Qt::Key_Space);
+        QCOMPARE(f.cell(2, 3), QString("Y"));
+        QCOMPARE(checked(1), QString("checked"));
+        // The PGN cell is no check box.
+        QCOMPARE(table->tableInterface()->cellAt(0, 1)->state().checkable, false);
+    }
+
+    // However small the screen (at 200 % the offscreen screen is 400 x 400), the buttons stay on it.
+    void okStaysOnTheScreen_data()
+    {
+        QTest::addColumn<Direction>("direction");
+        QTest::newRow("receive") << Direction::Receive;
+        QTest::newRow("transmit") << Direction::Transmit;
+    }
+    void okStaysOnTheScreen()
+    {
+        QFETCH(Direction, direction);
+        EditorFixture f(direction);
+        f.show();
+        const QRect screen = f.editor->screen()->availableGeometry();
+        QVERIFY2(screen.contains(f.editor->frameGeometry()), qPrintable(QDebug::toString(f.editor->frameGeometry())));
+        for (const char* name : {"bitbtn1", "bitbtn2", "button1", "bitbtn4"}) {
+            auto* button = f.editor->findChild<QPushButton*>(name);
+            QVERIFY2(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())), name);
+        }
+        if (screen.height() < 521) QVERIFY(f.editor->height() < 521);
+        else QCOMPARE(f.editor->height(), 521);
     }
 
     void mainWindowOpensEachEditorInItsMode_data()

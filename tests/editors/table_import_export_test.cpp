@@ -83,7 +83,11 @@ Cells GridCells(const QTableWidget* grid, int rows)
 void Fill(QTableWidget* grid, const Cells& cells)
 {
     for (int r = 0; r < cells.size(); ++r)
-        for (int c = 0; c < cells[r].size(); ++c) grid->setItem(r, c + 1, new QTableWidgetItem(cells[r][c]));
+        for (int c = 0; c < cells[r].size(); ++c) {
+            // As typing does: the cell's item, a Delete cell's check box among them, keeps its kind.
+            if (QTableWidgetItem* item = grid->item(r, c + 1)) item->setText(cells[r][c]);
+            else grid->setItem(r, c + 1, new QTableWidgetItem(cells[r][c]));
+        }
 }
 
 void AddFormats()
@@ -120,27 +124,39 @@ private slots:
         QVERIFY(!std::filesystem::exists(FrameListPath(p.dir.path(), Direction::Receive)));  // only OK writes
     }
 
-    void frameListImportFailuresLeaveTheGridCleared_data()
+    // A failed import leaves the grid as it was and says why; cancelling the file dialog says nothing.
+    void frameListImportFailuresKeepTheGridAndAreTold_data()
     {
         QTest::addColumn<QString>("workbook");  // empty: the user cancels
-        QTest::addColumn<bool>("cleared");
-        QTest::newRow("cancelled") << "" << false;
-        QTest::newRow("no rpdodef worksheet") << Workbook("receive_map.xls") << true;
-        QTest::newRow("not a workbook") << Workbook("not_a_workbook.xls") << true;
-        QTest::newRow("truncated") << Workbook("receive_map_truncated.xlsx") << true;
-        QTest::newRow("no such file") << Workbook("missing.xls") << true;
+        QTest::addColumn<QString>("told");      // how the message starts, %1 the file's path
+        QTest::newRow("cancelled") << "" << "";
+        QTest::newRow("no rpdodef worksheet") << Workbook("receive_map.xls") << "%1: no worksheet named rpdodef";
+        QTest::newRow("not a workbook") << Workbook("not_a_workbook.xls") << "%1 is not a workbook that can be read";
+        QTest::newRow("truncated") << Workbook("receive_map_truncated.xlsx") << "%1 is not a workbook that can be read";
+        QTest::newRow("no such file") << Workbook("missing.xls") << "Unable to read %1: ";
     }
-    void frameListImportFailuresLeaveTheGridCleared()
+    void frameListImportFailuresKeepTheGridAndAreTold()
     {
         QFETCH(QString, workbook);
-        QFETCH(bool, cleared);
+        QFETCH(QString, told);
         Project p;
         auto editor = p.editor<TFTpdo2MB>();
         const Cells typed{{"6", "0", "61444", "0", "Torque"}};
         Fill(editor->sgA(), typed);
         p.importFrom(editor.get(), workbook.isEmpty() ? std::nullopt : std::optional<QString>(workbook));
-        QCOMPARE(p.boxes.shown, Boxes{});
-        QCOMPARE(GridCells(editor->sgA(), 1), cleared ? (Cells{{"", "", "", "", ""}}) : typed);
+        QCOMPARE(GridCells(editor->sgA(), 1), typed);
+        if (told.isEmpty()) {
+            QCOMPARE(p.boxes.shown, Boxes{});
+            return;
+        }
+        QCOMPARE(p.boxes.shown.size(), 1u);
+        QCOMPARE(p.boxes.shown[0].kind, ShownBox::Toolkit);
+        const QString expected = told.arg(QString::fromStdString(DisplayPath(ToPath(workbook))));
+        QVERIFY2(p.boxes.shown[0].text.startsWith(expected), qPrintable(p.boxes.shown[0].text));
+        // OK afterwards writes what the user had, not an empty list.
+        Project::press(editor.get(), "bitbtn1");
+        QCOMPARE(test::ReadText(FrameListPath(p.dir.path(), Direction::Transmit)),
+                 FrameListXml(Direction::Transmit, {{"6", "0", "61444", "0", "Torque"}}));
     }
 
     void transmitFrameListImportTakesFiveColumns()
@@ -174,13 +190,15 @@ private slots:
         // Unconfirmed edits are exported; the list ends before row 3.
         Fill(editor->sgA(), {{"61444", "0", "Y", "a"}, {"0xFEF1", "3"}, {"", "9"}, {"7", "7"}});
         Project::press(editor.get(), "button1");
-        QCOMPARE(p.boxes.shown, Boxes{});
+        const QString csv = QString::fromStdString(DisplayPath(p.dir / "rpdodef.csv"));
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "Exported to " + csv}}));
         QCOMPARE(p.exported("rpdodef.csv"),
                  std::string("cobid,id_dev_orig,en_bypass,posind,n_tpdo \r\n61444,0,0,0,0\r\n0xFEF1,3,0,0,0\r\n"));
         QVERIFY(editor->isVisible());
 
         // A file that cannot be written: the toolkit's error box, the editor stays.
         std::filesystem::remove_all(p.dir.path());
+        p.boxes.shown.clear();
         Project::press(editor.get(), "button1");
         QCOMPARE(p.boxes.shown.size(), 1u);
         QCOMPARE(p.boxes.shown[0].kind, ShownBox::Toolkit);
@@ -213,6 +231,12 @@ private slots:
 
         Project::press(editor.get(), "button1");
         QCOMPARE(p.exported("RInfoCob.csv"), std::string("10,1,33,\r\n11,1,8,\r\n"));
+        const QString csv = QString::fromStdString(DisplayPath(p.dir / "RInfoCob.csv"));
+
+        // The imported registers are a change that Cancel does not drop unasked.
+        Project::press(editor.get(), "bitbtn2");
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "Exported to " + csv}, {ShownBox::Question, kDiscardChanges}}));
+        QVERIFY(editor->isVisible());
     }
 
     void byteMapImportCases_data()
@@ -222,12 +246,6 @@ private slots:
         QTest::addColumn<QString>("frameTwo");
         QTest::newRow("worksheet named RINFOCOB") << "receive_map_upper.xls" << "10:33 11:8" << "";
         QTest::newRow("frame number 129 is frame 1") << "receive_map_129.xlsx" << "10:33" << "0x20:17";
-        QTest::newRow("a bad frame number stops the import") << "receive_map_bad_frame.ods" << "10:33" << "";
-        QTest::newRow("two columns stop at the first record") << "receive_map_two_columns.xls" << "" << "";
-        // The controls are cleared, the registers stay.
-        QTest::newRow("no RInfoCob worksheet") << "receive_frames.xls" << "40:1" << "41:1";
-        QTest::newRow("not a workbook") << "not_a_workbook.xls" << "40:1" << "41:1";
-        QTest::newRow("truncated") << "receive_map_truncated.ods" << "40:1" << "41:1";
     }
     void byteMapImportCases()
     {
@@ -249,6 +267,64 @@ private slots:
         };
         QCOMPARE(entries(0), frameOne);
         QCOMPARE(entries(1), frameTwo);
+    }
+
+    // An import that cannot be taken whole leaves the editor as it was and says why: the file,
+    // the worksheet and, for a frame number that cannot be used, the record (counted from 1).
+    void byteMapImportFailuresKeepTheEditorAndAreTold_data()
+    {
+        QTest::addColumn<QString>("workbook");
+        QTest::addColumn<QString>("told");  // %1 the file's path
+        QTest::addColumn<bool>("whole");    // else how the message starts
+        QTest::newRow("a bad frame number") << "receive_map_bad_frame.ods"
+                                            << "%1, worksheet RInfoCob, record 2: 'x' is not a valid integer value" << true;
+        QTest::newRow("two columns") << "receive_map_two_columns.xls"
+                                     << "%1, worksheet RInfoCob, record 1: the worksheet has fewer than three columns"
+                                     << true;
+        QTest::newRow("no RInfoCob worksheet") << "receive_frames.xls" << "%1: no worksheet named RInfoCob" << true;
+        QTest::newRow("not a workbook") << "not_a_workbook.xls" << "%1 is not a workbook that can be read" << true;
+        QTest::newRow("truncated .ods") << "receive_map_truncated.ods"
+                                        << "%1 is not a workbook that can be read: it is not a complete zip archive"
+                                        << true;
+        QTest::newRow("truncated .xlsx") << "receive_map_truncated.xlsx" << "%1 is not a workbook that can be read"
+                                         << false;
+        QTest::newRow("no such file") << "missing.xls" << "Unable to read %1: " << false;
+    }
+    void byteMapImportFailuresKeepTheEditorAndAreTold()
+    {
+        QFETCH(QString, workbook);
+        QFETCH(QString, told);
+        QFETCH(bool, whole);
+        Project p;
+        p.writeTwoReceiveFrames();
+        auto editor = p.editor<TFInfopdoMB>();
+        // The second frame's register shown, then its fields changed without New or Modify.
+        editor->LPdoCanA()->select(1);
+        editor->LPdoCanAClick();
+        editor->LIndMbCanA()->select(0);
+        editor->LIndMbCanAClick();
+        editor->EindexA()->setText("typed");
+        editor->PoscompMsbA()->setItemIndex(3);
+        const ByteMap before = editor->byteMap();
+
+        p.importFrom(editor.get(), Workbook(workbook));
+        QCOMPARE(p.boxes.shown.size(), 1u);
+        QCOMPARE(p.boxes.shown[0].kind, ShownBox::Toolkit);
+        const QString expected = told.arg(QString::fromStdString(DisplayPath(ToPath(Workbook(workbook)))));
+        if (whole) QCOMPARE(p.boxes.shown[0].text, expected);
+        else QVERIFY2(p.boxes.shown[0].text.startsWith(expected), qPrintable(p.boxes.shown[0].text));
+        QCOMPARE(editor->byteMap(), before);
+        QCOMPARE(editor->LPdoCanA()->selectedRow(), 1);
+        QCOMPARE(editor->LIndMbCanA()->count(), 1);
+        QCOMPARE(editor->LIndMbCanA()->selectedRow(), 0);
+        QCOMPARE(editor->EindexA()->text(), QString("typed"));
+        QCOMPARE(editor->PoscompMsbA()->itemIndex(), 3);
+        QCOMPARE(editor->PoscompLsbA()->itemIndex(), 1);
+        QVERIFY(editor->isVisible());
+        // Nothing changed: Cancel closes without asking.
+        Project::press(editor.get(), "bitbtn2");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(p.boxes.shown.size(), 1u);
     }
 
     // Workbooks as scripts and spreadsheet programs write them: openpyxl's inline strings, the
@@ -313,7 +389,7 @@ private slots:
         Project::press(editor.get(), "button1");
         QCOMPARE(p.exported("TInfoCob.csv"), std::string("10,1,33,\r\n$0B,2,136,\r\n"));
         Project::press(editor.get(), "bitbtn1");
-        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "Exported to " + QString::fromStdString(DisplayPath(p.dir / "TInfoCob.csv"))}}));
         QCOMPARE(test::ReadText(ByteMapPath(p.dir.path(), Direction::Transmit)),
                  std::string(R"(<TInfoCob><row Index="10" NrPdo="1" PosComp="33" Write_J1939="0"/>)"
                              R"(<row Index="$0B" NrPdo="2" PosComp="136" Write_J1939="0"/></TInfoCob>)"));

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -202,12 +203,26 @@ private slots:
         QCOMPARE(QDir(start.workingFolder).canonicalPath(), QDir(s.master).canonicalPath());
         auto* bar = s.child<QProgressBar>("Avanzamento");
         QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(s.dialog->resultLine(), "Merged firmware written to " + QDir::toNativeSeparators(s.merged()) +
+                                             "; the flash tool was started on COM8.");
+        QVERIFY(s.child<QLabel>("LResult")->isVisible());
 
         // A second press merges again from the base firmware and starts the tool again.
         test::WriteText(ToPath(s.merged()), "S0 stale\r\n");
         s.execute();
         QCOMPARE(test::ReadText(ToPath(s.merged())), merged);
         QCOMPARE(s.fake.desktop.started.size(), size_t(2));
+
+        // A tool that does not start is said, never passed over as started.
+        s.fake.desktop.startSucceeds = false;
+        s.execute();
+        QCOMPARE(s.dialog->resultLine(), "Merged firmware written to " + QDir::toNativeSeparators(s.merged()) +
+                                             "; the flash tool " + QDir::toNativeSeparators(s.programFolder + kSep + "Kestrow.exe") +
+                                             " could not be started.");
+        // The next showing starts without a result.
+        s.hide();
+        s.show();
+        QCOMPARE(s.dialog->resultLine(), QString());
     }
 
     void theFlashToolGetsTheMergedFirmwareInTheCaseItHasOnDisk()
@@ -234,9 +249,14 @@ private slots:
         QTest::addColumn<bool>("flashTool");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("mergedWritten");
-        QTest::newRow("no flash tool") << true << true << false << "Kestrow.exe Not Found, Procedure Aborted" << true;
-        QTest::newRow("no S9") << true << false << true << "Record S9 Not Found,Abort Procedure" << false;
-        QTest::newRow("bank 2 not inserted") << false << true << true << "Bank 2 Not Inserted,Abort Procedure" << true;
+        QTest::addColumn<QString>("result");  // %1: the merged firmware
+        QTest::newRow("no flash tool") << true << true << false << "Kestrow.exe Not Found, Procedure Aborted" << true
+                                       << "Merged firmware written to %1; the flash tool Kestrow.exe was not found and "
+                                          "not started.";
+        QTest::newRow("no S9") << true << false << true << "Record S9 Not Found,Abort Procedure" << false
+                               << "The firmware was not merged whole: the flash tool was not started.";
+        QTest::newRow("bank 2 not inserted") << false << true << true << "Bank 2 Not Inserted,Abort Procedure" << true
+                                             << "The firmware was not merged whole: the flash tool was not started.";
     }
     void failuresKeepTheFlashToolIdle()
     {
@@ -256,6 +276,8 @@ private slots:
         QCOMPARE(s.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, message}}));
         QVERIFY(s.fake.desktop.started.empty());
         QCOMPARE(test::ReadText(ToPath(s.merged())) != "S0 an older merged firmware\r\n", mergedWritten);
+        QFETCH(QString, result);
+        QCOMPARE(s.dialog->resultLine(), QString(result).replace("%1", QDir::toNativeSeparators(s.merged())));
     }
 
 private:
