@@ -11,26 +11,15 @@
 #include "platform/file_names.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QButtonGroup>
 #include <QComboBox>
-#include <QFocusEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QShowEvent>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
-#include <QTextOption>
-#include <QtMath>
 
 #include <algorithm>
 
@@ -43,8 +32,6 @@ constexpr int kLabelHeight = 16;
 constexpr int kEditHeight = 21;
 constexpr int kRegisterButtonWidth = 90;
 constexpr int kRegisterButtonHeight = 25;
-// Between an item's edge and its text in the frame list.
-constexpr int kItemTextMargin = 3;
 
 // Sizes that differ between the two editors: the client area and the frame list's width, which
 // holds two columns in the receive editor and four in the transmit editor.
@@ -57,88 +44,6 @@ struct Shape {
 };
 constexpr Shape kReceiveShape{493, 545, 142, 49, "PGN                ID_DEV"};
 constexpr Shape kTransmitShape{563, 596, 212, 34, "PRIOR       DP           PGN        ID_DEV"};
-
-// A dialog unit across is a quarter of the font's average character width.
-qreal DialogUnits(const QFont& font, int units)
-{
-    return QFontMetricsF(font).averageCharWidth() * units / 4.0;
-}
-
-// Draws an item's text with tab stops at equal distances, so that the fields of a frame line
-// stand in columns under the list's heading.
-class TabStopDelegate final : public QStyledItemDelegate {
-public:
-    TabStopDelegate(QObject* parent, int tabStopUnits) : QStyledItemDelegate(parent), units_(tabStopUnits) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
-        const QString text = item.text;
-        item.text.clear();
-        const QWidget* widget = item.widget;
-        const QStyle* style = widget ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
-        const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (item.state & QStyle::State_Active) ? QPalette::Normal
-                                                                                  : QPalette::Inactive;
-        const bool selected = item.state & QStyle::State_Selected;
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setWrapMode(QTextOption::NoWrap);
-        layout.setTabStopDistance(DialogUnits(item.font, units_));
-        painter->save();
-        painter->setFont(item.font);
-        painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRectF(item.rect.adjusted(kItemTextMargin, 0, -kItemTextMargin, 0)), text, layout);
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        const QFontMetricsF metrics(option.font);
-        const qreal width = metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, index.data().toString(),
-                                         qRound(DialogUnits(option.font, units_)))
-                                .width();
-        size.setWidth(qCeil(width) + 2 * kItemTextMargin);
-        return size;
-    }
-
-private:
-    int units_;
-};
-
-// The frame list's heading. Its words stand over the list's columns: the first where the list's
-// lines begin (inside the list's frame, after the items' text margin), each next one at the next
-// tab stop, as TabStopDelegate draws the fields. The label's text stays as written, for the
-// accessibility tools.
-class ColumnHeading final : public QLabel {
-public:
-    ColumnHeading(const QString& text, QWidget* parent, const QListWidget* list, int tabStopUnits)
-        : QLabel(text, parent), list_(list), units_(tabStopUnits)
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        const QPoint lines = list_->viewport()->mapTo(window(), QPoint(list_->spacing(), 0));
-        const qreal x = lines.x() - mapTo(window(), QPoint(0, 0)).x() + kItemTextMargin;
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setWrapMode(QTextOption::NoWrap);
-        layout.setTabStopDistance(DialogUnits(list_->font(), units_));
-        QPainter painter(this);
-        painter.setFont(font());
-        painter.setPen(palette().color(foregroundRole()));
-        const QString columns = text().split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QLatin1Char('\t'));
-        painter.drawText(QRectF(x, 0, width() - x, height()), columns, layout);
-    }
-
-private:
-    const QListWidget* list_;
-    int units_;
-};
 
 QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int width)
 {
@@ -201,186 +106,6 @@ private:
 };
 
 }  // namespace
-
-SelectionList::SelectionList(QWidget* parent) : QListWidget(parent)
-{
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!silent_ && selectedRow() >= 0) emit chosen();
-    });
-}
-
-int SelectionList::selectedRow() const
-{
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-void SelectionList::select(int row)
-{
-    const QScopedValueRollback<bool> quiet(silent_, true);
-    if (row < 0) {
-        clearSelection();
-        setCurrentRow(-1);
-    } else {
-        setCurrentRow(row);
-    }
-}
-
-void SelectionList::remove(int row)
-{
-    const QScopedValueRollback<bool> quiet(silent_, true);
-    delete takeItem(row);
-    clearSelection();
-    setCurrentRow(-1);
-}
-
-void SelectionList::mousePressEvent(QMouseEvent* event)
-{
-    // Another button than the left one would move the selection without the fields following.
-    if (event->button() != Qt::LeftButton) {
-        event->accept();
-        return;
-    }
-    // A click picks the item under the mouse even when it is selected already; the selection's
-    // own change during the press is not told twice.
-    {
-        const QScopedValueRollback<bool> quiet(silent_, true);
-        QListWidget::mousePressEvent(event);
-    }
-    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()) && selectedRow() >= 0) emit chosen();
-}
-
-void SelectionList::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton) {
-        event->accept();
-        return;
-    }
-    QListWidget::mouseReleaseEvent(event);
-}
-
-void SelectionList::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton) {
-        event->accept();
-        return;
-    }
-    QListWidget::mouseDoubleClickEvent(event);
-}
-
-void SelectionList::mouseMoveEvent(QMouseEvent* event)
-{
-    // A drag with the other buttons selects nothing; a move without a button still lights up
-    // the item under the mouse.
-    if (event->buttons() != Qt::NoButton && !(event->buttons() & Qt::LeftButton)) {
-        event->accept();
-        return;
-    }
-    QListWidget::mouseMoveEvent(event);
-}
-
-void SelectionList::focusInEvent(QFocusEvent* event)
-{
-    // The view makes its first item current when it gains the focus with none; here nothing is
-    // picked until the user picks it, and the first arrow key then picks the first item.
-    const bool none = selectedRow() < 0;
-    QListWidget::focusInEvent(event);
-    if (none && selectedRow() < 0 && currentRow() >= 0) {
-        const QScopedValueRollback<bool> quiet(silent_, true);
-        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    }
-}
-
-RadioGroup::RadioGroup(QWidget* parent, const char* name, const QString& title, const QStringList& items, int columns)
-    : QGroupBox(title, parent),
-      buttons_(new QButtonGroup(this)),
-      rows_((static_cast<int>(items.size()) + columns - 1) / columns),
-      columns_(columns)
-{
-    setObjectName(QString::fromLatin1(name));
-    const int columnWidth = 52;
-    for (int i = 0; i < items.size(); ++i) {
-        auto* button = new QRadioButton(items[i], this);
-        button->setGeometry(8 + (i / rows_) * columnWidth, 20 + (i % rows_) * 18, columnWidth - 4, 18);
-        button->installEventFilter(this);
-        buttons_->addButton(button, i);
-    }
-    connect(buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) followChoice();
-    });
-    setItemIndex(0);
-}
-
-int RadioGroup::itemIndex() const
-{
-    return buttons_->checkedId();
-}
-
-void RadioGroup::setItemIndex(int index)
-{
-    const int last = static_cast<int>(buttons_->buttons().size()) - 1;
-    buttons_->button(std::clamp(index, 0, last))->setChecked(true);
-}
-
-QList<QAbstractButton*> RadioGroup::items() const
-{
-    return buttons_->buttons();
-}
-
-void RadioGroup::markTabStop()
-{
-    const QAbstractButton* chosen = buttons_->checkedButton();
-    for (QAbstractButton* button : buttons_->buttons())
-        button->setFocusPolicy(button == chosen ? Qt::StrongFocus : Qt::ClickFocus);
-}
-
-void RadioGroup::followChoice()
-{
-    markTabStop();
-    QAbstractButton* chosen = buttons_->checkedButton();
-    const QList<QAbstractButton*> all = buttons_->buttons();
-    const QWidget* focus = window()->focusWidget();
-    if (chosen && focus != chosen && std::find(all.begin(), all.end(), focus) != all.end())
-        chosen->setFocus(Qt::OtherFocusReason);
-}
-
-int RadioGroup::itemBeside(int key) const
-{
-    const int index = itemIndex();
-    const int last = static_cast<int>(buttons_->buttons().size()) - 1;
-    const int column = index / rows_;
-    switch (key) {
-    case Qt::Key_Up:
-        return std::max(index - 1, 0);
-    case Qt::Key_Down:
-        return std::min(index + 1, last);
-    case Qt::Key_Left:
-        return column > 0 ? index - rows_ : index;
-    case Qt::Key_Right:
-        return column < columns_ - 1 ? std::min(index + rows_, last) : index;
-    default:
-        return index;
-    }
-}
-
-bool RadioGroup::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool arrow = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Left ||
-                           key->key() == Qt::Key_Right;
-        if (arrow && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            setItemIndex(itemBeside(key->key()));
-            return true;
-        }
-    } else if (event->type() == QEvent::FocusOut) {
-        // A button that took the focus by a press without a click made itself the Tab stop.
-        markTabStop();
-    }
-    return QGroupBox::eventFilter(watched, event);
-}
 
 ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectState& project, MessageBoxes& boxes,
                              QWidget* parent)

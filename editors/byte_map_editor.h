@@ -2,18 +2,16 @@
 
 #include "documents/byte_map.h"
 #include "documents/direction.h"
+#include "editors/byte_map_lists.h"
+#include "editors/radio_group.h"
 #include "editors/table_import.h"
 
 #include <QDialog>
-#include <QGroupBox>
-#include <QListWidget>
 #include <QSize>
 #include <QString>
 
 #include <string>
 
-class QAbstractButton;
-class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -24,65 +22,6 @@ namespace trelvant {
 class FileChooser;
 class MessageBoxes;
 struct ProjectState;
-
-// A list box whose chosen() tells that the user picked an item: a click (on the item already
-// selected too), a drag over the items or a move of the selection by keyboard. Selections the
-// program makes through select() stay silent. Only the left mouse button picks: the other
-// buttons leave the selection alone, so that it always matches the fields shown.
-class SelectionList final : public QListWidget {
-    Q_OBJECT
-public:
-    explicit SelectionList(QWidget* parent);
-
-    // The selected position, -1 when nothing is selected.
-    int selectedRow() const;
-    void select(int row);
-    // Removes the item; afterwards nothing is selected.
-    void remove(int row);
-
-signals:
-    void chosen();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-
-private:
-    bool silent_ = false;
-};
-
-// A group of radio buttons of which exactly one is chosen; the chosen item's position is the
-// group's value. A value past the last item chooses the last item. The items run down the
-// columns. By keyboard the group is one stop: Tab lands on the chosen item, Up and Down choose
-// the previous and next item, Left and Right the item beside it in the next column (the last
-// item when that column is shorter); at the first and last item and column the choice stays.
-class RadioGroup final : public QGroupBox {
-    Q_OBJECT
-public:
-    RadioGroup(QWidget* parent, const char* name, const QString& title, const QStringList& items, int columns);
-
-    int itemIndex() const;
-    void setItemIndex(int index);
-    // The items' buttons in item order, for the dialog's keyboard order.
-    QList<QAbstractButton*> items() const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Only the chosen item is a Tab stop.
-    void markTabStop();
-    // The focus, when in the group, goes with the choice.
-    void followChoice();
-    int itemBeside(int key) const;
-
-    QButtonGroup* buttons_;
-    int rows_;
-    int columns_;
-};
 
 // The byte map editor: the Modbus registers tied to the bytes of each frame of a frame list.
 // Every showing reads the frame list and the byte map afresh; the registers are edited in memory

@@ -8,7 +8,7 @@
 #include "platform/file_names.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/configuration_image.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 
 #include <QHash>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/message_boxes.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 
 #include <QCloseEvent>
 #include <QLabel>

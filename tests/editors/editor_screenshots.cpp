@@ -6,7 +6,7 @@
 #include "editors/frame_list_editor.h"
 #include "platform/file_chooser.h"
 #include "platform/platform.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 

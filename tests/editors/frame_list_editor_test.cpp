@@ -3,7 +3,7 @@
 #include "editors/table_import.h"
 #include "platform/platform.h"
 #include "shell/main_window.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 

@@ -3,7 +3,7 @@
 #include "editors/byte_map_editor.h"
 #include "editors/frame_list_editor.h"
 #include "platform/platform.h"
-#include "shell/project_state.h"
+#include "project/project_state.h"
 #include "platform/file_names.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/stored_zip.h"

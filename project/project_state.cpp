@@ -1,4 +1,4 @@
-#include "shell/project_state.h"
+#include "project/project_state.h"
 
 #include "platform/file_names.h"
 #include "platform/platform.h"
