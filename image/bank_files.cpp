@@ -1,5 +1,6 @@
 #include "image/bank_files.h"
 
+#include "platform/atomic_file.h"
 #include "platform/atomic_output_file.h"
 #include "platform/error.h"
 #include "platform/file_names.h"
@@ -70,8 +71,15 @@ std::vector<Output> bankFileOutputs(const ConfigurationImage& image, const std::
     return outputs;
 }
 
-// All files reach their temporaries before any old file is replaced.
-void writeSet(const std::vector<Output>& outputs)
+constexpr std::string_view kMarkerText =
+    "The bank files of this folder are being replaced. Should this file stay, the last build did not "
+    "complete: build again.\r\n";
+
+// All files reach their temporaries, flushed to the disk, before any old file is replaced. While
+// the renames run the folder holds files of two builds, and the marker says so; a build that
+// stops among them leaves it behind.
+void writeSet(const std::filesystem::path& bin, const std::vector<Output>& outputs,
+              const AfterBankFileReplaced& afterReplaced)
 {
     std::vector<std::unique_ptr<AtomicOutputFile>> files;
     for (const Output& output : outputs) {
@@ -79,8 +87,16 @@ void writeSet(const std::vector<Output>& outputs)
         files.back()->append(output.bytes);
         if (!files.back()->finish()) throw Error(files.back()->failureMessage());
     }
-    for (const auto& file : files)
-        if (!file->publish()) throw Error(file->failureMessage());
+    const std::filesystem::path marker = ResolveFileName(bin / kUnfinishedBuildMarker);
+    WriteFileAtomically(marker, kMarkerText);  // flushed with its folder entry
+    for (const auto& file : files) {
+        if (!file->publishWithoutFolderSync()) throw Error(file->failureMessage());
+        if (afterReplaced) afterReplaced(file->target());
+    }
+    if (!SyncFolder(bin)) throw Error("Unable to write to " + DisplayPath(bin) + ": " + SystemReason(errno ? errno : EIO));
+    std::error_code ec;
+    std::filesystem::remove(marker, ec);
+    if (ec) throw Error("Unable to remove " + DisplayPath(marker) + ": " + ec.message());
 }
 
 }  // namespace
@@ -95,18 +111,26 @@ std::filesystem::path BankSourcePath(const std::filesystem::path& projectFolder)
     return projectFolder / "bin" / "bankg.c";
 }
 
-void WriteBankOutputs(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
+bool BuildIncomplete(const std::filesystem::path& binFolder)
+{
+    return ExistsAnyCase(binFolder / kUnfinishedBuildMarker);
+}
+
+void WriteBankOutputs(const ConfigurationImage& image, const std::filesystem::path& projectFolder,
+                      const AfterBankFileReplaced& afterReplaced)
 {
     const std::filesystem::path bin = binFolder(projectFolder);
     const std::string source = BankSourceText(image);
     std::vector<Output> outputs = bankFileOutputs(image, bin);
     outputs.push_back({bin / BankSourcePath({}).filename(), source});
-    writeSet(outputs);
+    writeSet(bin, outputs, afterReplaced);
 }
 
-void WriteBankFiles(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
+void WriteBankFiles(const ConfigurationImage& image, const std::filesystem::path& projectFolder,
+                    const AfterBankFileReplaced& afterReplaced)
 {
-    writeSet(bankFileOutputs(image, binFolder(projectFolder)));
+    const std::filesystem::path bin = binFolder(projectFolder);
+    writeSet(bin, bankFileOutputs(image, bin), afterReplaced);
 }
 
 std::string BankSourceText(const ConfigurationImage& image)
@@ -124,7 +148,8 @@ std::string BankSourceText(const ConfigurationImage& image)
 
 void WriteBankSource(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
 {
-    writeSet({{binFolder(projectFolder) / BankSourcePath({}).filename(), BankSourceText(image)}});
+    // One file replaced by one rename: never half a set, and no marker.
+    WriteFileAtomically(binFolder(projectFolder) / BankSourcePath({}).filename(), BankSourceText(image));
 }
 
 }  // namespace trelvant

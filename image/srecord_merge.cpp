@@ -1,6 +1,7 @@
 #include "image/srecord_merge.h"
 
 #include "documents/integer_conversion.h"
+#include "image/bank_files.h"
 #include "image/srecord_pass.h"
 #include "platform/atomic_file.h"
 #include "platform/atomic_output_file.h"
@@ -25,6 +26,7 @@ const std::string kNameMissing = "File New *.Sx Not Found,Abort Procedure";
 const std::string kBinMissing = "Directory Bin Not Found,Abort Procedure";
 const std::string kNotCreated = "File New Sx Not Create,Abort Procedure";
 const std::string kNoS9 = "Record S9 Not Found,Abort Procedure";
+const std::string kBuildIncomplete = "the last build did not complete: build again";
 
 std::string bankFileMissing(int bank)
 {
@@ -85,6 +87,18 @@ std::filesystem::path binFolder(const MergeJob& job)
 std::filesystem::path bankFile(const MergeJob& job, int bank)
 {
     return ResolveFileName(binFolder(job) / ("bank" + std::to_string(bank) + ".bin"));
+}
+
+// A bin folder that holds the marker of an unfinished build may hold bank files of two builds:
+// none of them is read. "<bin folder>: the last build did not complete: build again".
+std::optional<std::string> unfinishedBuild(const MergeJob& job)
+{
+    const std::filesystem::path bin = binFolder(job);
+    if (!BuildIncomplete(bin)) return std::nullopt;
+    std::error_code ec;
+    std::filesystem::path shown = std::filesystem::absolute(bin, ec);
+    if (ec) shown = bin;
+    return DisplayPath(shown) + ": " + kBuildIncomplete;
 }
 
 // The checks of a stage in their order: the message of the first that fails.
@@ -252,7 +266,8 @@ MergeResult MergeBank(const MergeJob& job, int stage, const std::filesystem::pat
 {
     checkStage(stage);
     std::vector<BankStage> stages;
-    std::optional<std::string> stop = failedCheck(job, stage, input);
+    std::optional<std::string> stop = unfinishedBuild(job);
+    if (!stop) stop = failedCheck(job, stage, input);
     if (!stop) stop = replacesBaseFirmware(job, job.outputFolder / outputName);
     if (!stop) stop = makeStage(job, stage, stages);
     if (stop) {
@@ -287,7 +302,9 @@ MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report)
     // bank files remain to be checked.
     std::vector<BankStage> stages;
     int stopStage = 1;
-    std::optional<std::string> stop = failedCheck(job, 1, job.baseFirmware);
+    std::optional<std::string> stop = unfinishedBuild(job);
+    outcome.buildIncomplete = stop.has_value();
+    if (!stop) stop = failedCheck(job, 1, job.baseFirmware);
     if (!stop) stop = replacesBaseFirmware(job, merged);
     if (!stop) stop = makeStage(job, 1, stages);
     for (int n = 2; n <= kMergeStageCount && !stop; ++n) {

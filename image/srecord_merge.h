@@ -55,6 +55,7 @@ enum class MergeResult : int {
 struct MergeOutcome {
     std::array<std::optional<MergeResult>, kMergeStageCount> results;  // [n - 1]: stage n's, if it merged
     bool written = false;                 // this run wrote the merged firmware
+    bool buildIncomplete = false;         // refused: the bin folder holds an unfinished build
     std::filesystem::path mergedFirmware;  // its absolute path, whether written or not
     // Written with every selected bank inserted: only then may the flash tool start.
     bool complete() const;
@@ -71,9 +72,11 @@ std::string SRecordChecksum(std::string_view record);
 std::string BankRecords(int bank, std::span<const std::uint8_t> bytes);
 
 // One stage: merges bank number stage into input and writes outputName in the output folder,
-// under a temporary name renamed when complete. Checks the input, the merged firmware name, the
-// bin folder and the bank file, in this order, and on the first failure reports its message and
-// writes nothing. The input and the bank file must be regular files (after symbolic links): a
+// under a temporary name renamed when complete. Refuses a bin folder that holds the marker of a
+// build that did not complete (kUnfinishedBuildMarker), its bank files perhaps of two builds, with
+// "<bin folder>: the last build did not complete: build again". Then checks the input, the merged
+// firmware name, the bin folder and the bank file, in this order. On the first refusal or failed
+// check it reports its message and writes nothing. The input and the bank file must be regular files (after symbolic links): a
 // missing one gets the bare message, anything else "<path>: <message>: <reason>", and neither a
 // FIFO nor a device is ever opened. An output that is the base firmware is refused. The bank's
 // records are held in memory: an old "Bin.sx" in the bin folder is removed, as a stage that wrote
@@ -87,7 +90,9 @@ MergeResult MergeBank(const MergeJob& job, int stage, const std::filesystem::pat
 // B1.sx to B5.sx. Files, messages and results are those of the chain of stages, each stage
 // reading the file the one before wrote; the merged firmware is written in one pass over the base
 // firmware, with no intermediate file. The base firmware is never removed or written, whatever
-// its name and folder. Throws Error as MergeBank does; nothing is then written.
+// its name and folder. A bin folder that holds the marker of an unfinished build is refused as
+// stage 1 refuses it, with buildIncomplete set. Throws Error as MergeBank does; nothing is then
+// written.
 MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report);
 
 }  // namespace trelvant

@@ -34,9 +34,29 @@ bool isDataRecord(std::string_view line)
     return line.size() >= 2 && line[0] == 'S' && (line[1] == '1' || line[1] == '2' || line[1] == '3');
 }
 
+// The longest count record, an S6: "S604", six digits of the count and two of the checksum.
+constexpr std::size_t kLongestCountRecord = 12;
+
+// A count record is written anew only when it is one: "S5" with the byte count 03 and a 16-bit
+// count, or "S6" with 04 and a 24-bit count, all in hexadecimal digit pairs (either case, as the
+// addresses are read), its checksum right. Any other line, even one that begins with "S5", is
+// copied as it was read.
 bool isCountRecord(std::string_view line)
 {
-    return line.size() >= 2 && line[0] == 'S' && (line[1] == '5' || line[1] == '6');
+    if (line.size() < 4 || line[0] != 'S' || (line[1] != '5' && line[1] != '6')) return false;
+    const std::size_t countBytes = line[1] == '5' ? 2 : 3;
+    if (line.size() != 2 + 2 * (1 + countBytes + 1)) return false;  // byte count, count, checksum
+    unsigned sum = 0;
+    unsigned byte = 0;
+    for (std::size_t i = 2; i < line.size(); i += 2) {
+        const int high = HexDigitValue(line[i]);
+        const int low = HexDigitValue(line[i + 1]);
+        if (high < 0 || low < 0) return false;
+        byte = static_cast<unsigned>(high * 16 + low);
+        if (i == 2 && byte != countBytes + 1) return false;
+        if (i + 2 < line.size()) sum += byte;
+    }
+    return byte == (~sum & 0xFFu);
 }
 
 // A line that passes the last stage is written from the block where it lies: runs of lines that
@@ -197,12 +217,12 @@ private:
     }
 
     // A line longer than the block: decided on its head, then copied or skipped piece by piece.
+    // It is never a count record, which always fits a block.
     void longLine()
     {
+        static_assert(kLongestCountRecord + kLineEnd.size() <= 2 * kHeadLength, "a count record fits the smallest block");
         const std::string_view head(block_.data(), kHeadLength);
-        const bool passes = route(head, end_, 0) && output_;
-        const bool count = passes && isCountRecord(head);  // its text is replaced, not copied
-        const bool keep = passes && !count;
+        const bool keep = route(head, end_, 0) && output_;
         if (keep && isDataRecord(head)) ++dataRecords_;
         bool heldCr = false;  // a CR at the end of a piece may be the line's end
         for (;;) {
@@ -227,7 +247,6 @@ private:
             refill();
             if (ioFailed_ || (eof_ && begin_ == end_)) break;  // the line ends with the file
         }
-        if (count && !ioFailed_) writeCount();
         if (keep) write(kLineEnd);
     }
 

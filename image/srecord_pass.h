@@ -66,7 +66,9 @@ inline constexpr std::size_t kMergeBlockSize = 1 << 20;
 
 // Reads input (size bytes, for the progress) through the stages and appends what passes the last
 // one to output, each line followed by CR LF; output may be null (nothing is written). A count
-// record (S5 or S6) that passes is written as the count of the data records written before it.
+// record that passes is written as the count of the data records written before it: a
+// well-formed S5 or S6 record only (its digits hexadecimal pairs, its byte count 03 or 04 and its
+// checksum right); every other line, one that merely begins with "S5" included, is copied as read.
 // Progress goes in bytes of the input. False on a read or write error, after which the pass
 // stopped and the first stage failed with the error; the stages tell their own failures and results.
 bool RunMergePass(std::FILE* input, std::uint64_t size, std::span<BankStage> stages, AtomicOutputFile* output,

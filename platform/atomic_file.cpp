@@ -9,6 +9,11 @@
 #include <memory>
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace trelvant {
 namespace {
 
@@ -25,6 +30,23 @@ void WriteFileAtomically(const std::filesystem::path& target, std::string_view b
     AtomicOutputFile file(target);
     file.append(bytes);
     if (!file.commit()) throw Error(file.failureMessage());
+}
+
+bool SyncFolder(const std::filesystem::path& folder)
+{
+#ifdef _WIN32
+    (void)folder;
+    return true;
+#else
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    // Some file systems cannot sync a folder; their renames are as safe as they get.
+    const bool ok = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return ok;
+#endif
 }
 
 std::string RegularFileProblem(const std::filesystem::path& path)

@@ -14,6 +14,11 @@ namespace trelvant {
 // removed and Error("Unable to write to <target>: <reason>") is thrown.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
+// Flushes a folder's entries to the disk: the files renamed, made and removed in it, so that a
+// power cut brings back none of the old ones. True on Windows, whose renames are written through,
+// and on a file system that cannot flush a folder; false with errno set when the flush fails.
+bool SyncFolder(const std::filesystem::path& folder);
+
 // Why a path, after its symbolic links, is not a regular file ("No such file or directory", "a
 // symbolic link to nothing", "a FIFO, not a regular file", "Too many levels of symbolic links");
 // empty when it is one. Asks the file system only: a device or a pipe is never opened.

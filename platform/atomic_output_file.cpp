@@ -47,24 +47,6 @@ bool syncToDisk(std::FILE* file)
 #endif
 }
 
-// After a rename the folder's entry must reach the disk too, or a power cut brings the old file back.
-bool syncFolder(const std::filesystem::path& folder)
-{
-#ifdef _WIN32
-    (void)folder;
-    return true;
-#else
-    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    // Some file systems cannot sync a folder; their renames are as safe as they get.
-    const bool ok = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-    const int saved = errno;
-    close(fd);
-    errno = saved;
-    return ok;
-#endif
-}
-
 #ifdef _WIN32
 bool heldElsewhere(DWORD error)
 {
@@ -300,6 +282,17 @@ bool AtomicOutputFile::finish()
 
 bool AtomicOutputFile::publish()
 {
+    if (!publishWithoutFolderSync()) return false;
+    // After a rename the folder's entry must reach the disk too, or a power cut brings the old file back.
+    if (!SyncFolder(folderOf(destination_))) {
+        fail(SystemReason(errno ? errno : EIO));
+        return false;
+    }
+    return true;
+}
+
+bool AtomicOutputFile::publishWithoutFolderSync()
+{
     if (!finished_ || failed_ || committed_) return false;
     std::error_code ec;
     // Keep the permissions of the file being replaced.
@@ -311,10 +304,6 @@ bool AtomicOutputFile::publish()
         return false;
     }
     committed_ = true;
-    if (!syncFolder(folderOf(destination_))) {
-        fail(SystemReason(errno ? errno : EIO));
-        return false;
-    }
     return true;
 }
 

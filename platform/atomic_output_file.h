@@ -41,6 +41,9 @@ public:
     // A set finishes every file before it publishes any.
     bool finish();
     bool publish();
+    // publish() without the folder's flush, for a set that renames its files back to back and
+    // then flushes their folder once (SyncFolder).
+    bool publishWithoutFolderSync();
 
     // "Unable to write to <target>: <the system's reason>" for the first failure.
     std::string failureMessage() const;

@@ -162,6 +162,7 @@ bool TFModifyFileSx::ExeModFileSxClick()
     job.banks = selectedBanks_;
     const MergeOutcome outcome = trelvant::ExeModFileSxClick(job, report);
     mergedFirmware_ = FromPath(outcome.mergedFirmware);
+    buildIncomplete_ = outcome.buildIncomplete;
     return outcome.complete();
 }
 
@@ -170,7 +171,10 @@ void TFModifyFileSx::ExeUpdateFirClick()
     // Only a merged firmware this run made whole, with every selected bank in it, goes to the
     // device; the merge has said why when there is none.
     if (!mergedThisRun_) {
-        LResult_->setText(QStringLiteral("The firmware was not merged whole: the flash tool was not started."));
+        // Bank files of an unfinished build were not merged at all.
+        LResult_->setText(buildIncomplete_
+                              ? QStringLiteral("The firmware was not merged: the flash tool was not started.")
+                              : QStringLiteral("The firmware was not merged whole: the flash tool was not started."));
         return;
     }
 

@@ -58,6 +58,7 @@ private:
     QString mergedFirmwareName_ = QStringLiteral("New_") + kDefaultBaseFirmware;
     std::array<bool, 5> selectedBanks_{true, true, false, false, false};
     bool mergedThisRun_ = false;
+    bool buildIncomplete_ = false;  // the last merge refused the bank files of an unfinished build
     QString mergedFirmware_;  // the file the last merge wrote, in the case it has on disk
 
     QComboBox* cbport_;

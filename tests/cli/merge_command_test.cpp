@@ -1,3 +1,4 @@
+#include "image/bank_files.h"
 #include "image/srecord_merge.h"
 #include "tests/cli/run_tool.h"
 #include "tests/image/merge_test_support.h"
@@ -141,6 +142,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliMerge, testing::Values(
     MergeRun{"ShortS2Record", "S00600004844521B\r\nS2143880\r\nS9030000FC\r\n", "",
              "%b, line 2: File New Sx Not Create,Abort Procedure: S2 record shorter than ten characters\n", 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A build stopped among its renames leaves bank files of two builds. Neither merge nor update
+// merges them while the marker stands; the next build that completes, here update's own, removes it.
+TEST(CliMerge, RefusesTheBankFilesOfAnUnfinishedBuild)
+{
+    Road road;
+    road.writeBanks();
+    struct Stopped {};
+    EXPECT_THROW(WriteBankOutputs(ConfigurationImage(), road.project, [](const std::filesystem::path&) { throw Stopped{}; }),
+                 Stopped);
+    const std::string refusal = (road.project / "bin").string() + ": the last build did not complete: build again\n";
+    const test::ToolRun merge = RunTool({"merge", road.project.string(), road.base.string()});
+    EXPECT_EQ(merge.exitCode, 1);
+    EXPECT_EQ(merge.err, refusal);
+    EXPECT_FALSE(std::filesystem::exists(road.merged));
+
+    const std::string rCobDef = ReadText(road.project / "RCobDef.xml");
+    WriteText(road.project / "RCobDef.xml", "<COBID><row PGN=\"12abc\" ID_DEV=\"1\"/></COBID>");
+    const test::ToolRun refusedBuild = RunTool({"update", road.project.string(), road.base.string()});
+    EXPECT_EQ(refusedBuild.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(road.merged));
+    EXPECT_TRUE(BuildIncomplete(road.project / "bin"));
+
+    WriteText(road.project / "RCobDef.xml", rCobDef);
+    const test::ToolRun update = RunTool({"update", road.project.string(), road.base.string()});
+    EXPECT_EQ(update.exitCode, 0) << update.err;
+    EXPECT_FALSE(BuildIncomplete(road.project / "bin"));
+    EXPECT_NE(ReadText(road.merged).find(road.bankRecords(2)), std::string::npos);
+}
 
 TEST(CliMerge, AMissingBaseFirmwareIsTheMergesOwnMessage)
 {

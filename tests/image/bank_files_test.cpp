@@ -178,6 +178,52 @@ TEST(BankFiles, AFileHeldOpenElsewhere)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(project / "bin"), {}), 6);
 }
 
+std::size_t temporariesIn(const std::filesystem::path& folder)
+{
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".tmp") ++count;
+    return count;
+}
+
+// A build that stops among its renames, as a killed one would, leaves files of two builds and the
+// marker that says so. The marker stands from before the first rename to after the last, when all
+// six temporaries are written already; the next build that completes removes it.
+TEST(BankFiles, ABuildStoppedAmongItsRenamesLeavesTheMarkerUntilTheNextBuild)
+{
+    struct Stopped {};
+    for (int renamed : {1, 2, 5}) {
+        SCOPED_TRACE(renamed);
+        TempFolder project;
+        const std::filesystem::path bin = project / "bin";
+        std::filesystem::create_directory(bin);
+        const ConfigurationImage first;
+        WriteBankOutputs(first, project.path());
+        EXPECT_FALSE(BuildIncomplete(bin));
+
+        const ConfigurationImage second = patternedImage();
+        int replaced = 0;
+        const auto stopAfterSome = [&](const std::filesystem::path&) {
+            EXPECT_TRUE(BuildIncomplete(bin));
+            EXPECT_EQ(temporariesIn(bin), 5u - static_cast<std::size_t>(replaced));
+            if (++replaced == renamed) throw Stopped{};
+        };
+        EXPECT_THROW(WriteBankOutputs(second, project.path(), stopAfterSome), Stopped);
+        EXPECT_TRUE(BuildIncomplete(bin));
+        EXPECT_TRUE(std::filesystem::is_regular_file(bin / ".build-incomplete"));
+        for (int bank = 1; bank <= 5; ++bank) {
+            const auto bytes = (bank <= renamed ? second : first).bank(bank);
+            EXPECT_TRUE(ReadText(BankFilePath(project.path(), bank)) == std::string(bytes.begin(), bytes.end())) << bank;
+        }
+        EXPECT_TRUE(ReadText(BankSourcePath(project.path())) == BankSourceText(first));
+
+        WriteBankOutputs(second, project.path());
+        EXPECT_FALSE(BuildIncomplete(bin));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 6);
+        EXPECT_TRUE(ReadText(BankSourcePath(project.path())) == BankSourceText(second));
+    }
+}
+
 TEST(ConfigurationImage, StoresFieldsLeastSignificantByteFirstCutToTheirWidth)
 {
     ConfigurationImage image;

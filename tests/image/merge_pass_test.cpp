@@ -28,24 +28,29 @@ using test::WriteText;
 const std::string kRecords = "S224388000AA\r\nS224388020BB\r\n";  // stands for the bank's 512
 
 // Lines longer than small blocks, line ends of every kind, CRs inside lines and at the end, count
-// records short and long, which are written anew with the data records (S1, S2, S3) before them.
+// records S5 and S6, which are written anew with the data records (S1, S2, S3) before them, and
+// lines that only begin like them, short and long, which are copied.
 const std::string kInput = "S0" + std::string(300, 'A') + "\r\n"  // longer than the block: copied
                            "S1 ends in a line feed only\n"
                            "S224388040" + std::string(300, 'B') + "\r\n"  // first in the window, long
-                           "S5 has\ran inner CR\r\n"  // counts 3
+                           "S5 has\ran inner CR\r\n"
+                           "S5030000FC\r\n"  // counts 3
                            "S3 has\ran inner CR\r\n"
                            "S224388060CC\r\n"  // in the window, after the bank
                            + std::string(250, 'x') + "\r\r\n"  // content ends in a CR
-                           "S6" + std::string(300, '6') + "\n"  // counts 4
+                           "S6" + std::string(300, '6') + "\n"
+                           "S604000000FB\n"  // counts 4
                            "S9030000FC\r\n"
                            "ends with the file\r";
 
 const std::string kOutput = "S0" + std::string(300, 'A') + "\r\n"
                             "S1 ends in a line feed only\r\n"
                             + kRecords +
+                            "S5 has\ran inner CR\r\n"
                             "S5030003F9\r\n"
                             "S3 has\ran inner CR\r\n"
                             + std::string(250, 'x') + "\r\r\n"
+                            "S6" + std::string(300, '6') + "\r\n"
                             "S5030004F8\r\n"
                             "S9030000FC\r\n"
                             "ends with the file\r\n";
@@ -146,6 +151,48 @@ TEST_P(FailingLine, IsNumberedFromOneAcrossBlocks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FailingLine, testing::Values(20, 21, 33, 64, 301, 302, 303, kMergeBlockSize));
+
+struct CountLineCase {
+    const char* name;
+    std::string line;     // follows one data record
+    std::string written;  // what the pass writes for it
+};
+
+class CountLine : public testing::TestWithParam<CountLineCase> {};
+
+// Only a well-formed S5 or S6 record is a count, written anew; anything else is copied as read.
+TEST_P(CountLine, IsCountedAnewOnlyWhenWellFormed)
+{
+    const CountLineCase& c = GetParam();
+    const std::string data = "S1050000AABB95\r\n";
+    const std::string input = data + c.line + "\r\nS9030000FC\r\n";
+    TempFolder folder;
+    WriteText(folder / "in.sx", input);
+    std::FILE* in = OpenFile(folder / "in.sx", "rb");
+    ASSERT_NE(in, nullptr);
+    BankStage stages[] = {BankStage(1, kRecords)};
+    RecordingReport report;
+    {
+        AtomicOutputFile output(folder / "out.sx");
+        EXPECT_TRUE(RunMergePass(in, input.size(), stages, &output, report));
+        ASSERT_TRUE(output.commit());
+    }
+    std::fclose(in);
+    EXPECT_EQ(ReadText(folder / "out.sx"), data + c.written + "\r\nS9030000FC\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, CountLine, testing::Values(
+    CountLineCase{"TextBeginningWithS5", "S5 stands for the count of records", "S5 stands for the count of records"},
+    CountLineCase{"WrongChecksum", "S5030005F8", "S5030005F8"},
+    CountLineCase{"WrongByteCount", "S5040005F6", "S5040005F6"},
+    CountLineCase{"NotHexadecimal", "S50300G5F7", "S50300G5F7"},
+    CountLineCase{"OddNumberOfDigits", "S5030005F70", "S5030005F70"},
+    CountLineCase{"DataAfterTheCount", "S5050005AABB90", "S5050005AABB90"},
+    CountLineCase{"LowerCaseType", "s5030005F7", "s5030005F7"},
+    CountLineCase{"WellFormedS5", "S5030005F7", "S5030001FB"},
+    CountLineCase{"WellFormedS6", "S604000005F6", "S5030001FB"},
+    CountLineCase{"LowerCaseDigits", "S50300a557", "S5030001FB"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CountCase {
     std::uint64_t dataRecords;

@@ -33,11 +33,14 @@ using test::WriteText;
 
 const std::string kNotCreated = "File New Sx Not Create,Abort Procedure";
 
-// The expected messages, "%b" standing for the base firmware's path.
-std::vector<std::string> WithBase(std::vector<std::string> messages, const std::filesystem::path& base)
+// The expected messages, "%b" standing for the base firmware's path and "%f" for the bin folder's.
+std::vector<std::string> WithPaths(std::vector<std::string> messages, const std::filesystem::path& base,
+                                   const std::filesystem::path& bin)
 {
-    for (std::string& message : messages)
+    for (std::string& message : messages) {
         if (const std::size_t at = message.find("%b"); at != std::string::npos) message.replace(at, 2, base.string());
+        if (const std::size_t at = message.find("%f"); at != std::string::npos) message.replace(at, 2, bin.string());
+    }
     return messages;
 }
 
@@ -126,7 +129,7 @@ struct MergeCase {
     std::string name;
     std::string base;                                // the base firmware's text
     std::optional<std::vector<std::string>> merged;  // its lines, "#n" for bank n's records; nothing: not written
-    std::vector<std::string> messages;               // "%b": the base firmware's path
+    std::vector<std::string> messages;               // "%b": the base firmware's path, "%f": the bin folder's
     std::vector<int> results;  // of the stages that ran, in order
     bool complete = false;
     std::function<void(MergeFolder&, MergeJob&)> change = {};  // to the folder or the job before the merge
@@ -200,6 +203,8 @@ std::vector<MergeCase> MergeCases()
         {"MissingBank2FileAfterABlankLastLine", Crlf({kS0, kS1, W1(0), W2(0), kS9, ""}), std::nullopt,
          {"%b, line 6: " + kNotCreated + ": empty line", "File bank2.bin Not Found,Abort Procedure"}, {1, -1}, false,
          [](MergeFolder& f, MergeJob&) { std::filesystem::remove(f.project / "bin" / "bank2.bin"); }},
+        {"UnfinishedBuildIsRefused", standard, std::nullopt, {"%f: the last build did not complete: build again"},
+         {-1}, false, [](MergeFolder& f, MergeJob&) { WriteText(f.project / "bin" / ".build-incomplete", ""); }},
         {"MissingBaseFirmware", standard, std::nullopt, {"File *.Sx Not Found,Abort Procedure"}, {-1}, false,
          [](MergeFolder& f, MergeJob&) { std::filesystem::remove(f.base); }},
         {"MissingBinFolder", standard, std::nullopt, {"Directory Bin Not Found,Abort Procedure"}, {-1}, false,
@@ -252,7 +257,7 @@ TEST_P(Merge, WritesTellsAndLeavesWhatTheStagesDo)
 
     const MergeOutcome outcome = ExeModFileSxClick(job, report);
 
-    EXPECT_EQ(report.messages, WithBase(c.messages, base));
+    EXPECT_EQ(report.messages, WithPaths(c.messages, base, folder.project / "bin"));
     EXPECT_EQ(Ran(outcome), c.results);
     EXPECT_EQ(outcome.complete(), c.complete);
     const std::filesystem::path merged = ResolveFileName(folder.merged);

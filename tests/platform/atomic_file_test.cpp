@@ -64,6 +64,17 @@ TEST(AtomicFile, AFolderInTheWayIsReportedAndKept)
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
+TEST(SyncFolder, FlushesAFolderAndTellsWhyNotForAMissingOne)
+{
+    TempFolder dir;
+    EXPECT_TRUE(SyncFolder(dir.path()));
+#ifndef _WIN32  // Windows has no folder to flush
+    errno = 0;
+    EXPECT_FALSE(SyncFolder(dir / "no-such-folder"));
+    EXPECT_EQ(errno, ENOENT);
+#endif
+}
+
 TEST(AtomicFile, AMissingFolderIsReported)
 {
     TempFolder dir;

@@ -280,6 +280,33 @@ private slots:
         QCOMPARE(s.dialog->resultLine(), QString(result).replace("%1", QDir::toNativeSeparators(s.merged())));
     }
 
+    // A build stopped among its renames leaves bank files of two builds: the merge refuses them
+    // as it refuses other bank files, writes nothing and the flash tool stays idle.
+    void theBankFilesOfAnUnfinishedBuildAreRefused()
+    {
+        Setup s;
+        s.withMergeInputs();
+        s.withFlashTool();
+        test::WriteText(ToPath(s.merged()), "S0 an older merged firmware\r\n");
+        struct Stopped {};
+        bool stopped = false;
+        try {
+            WriteBankOutputs(ConfigurationImage(), ToPath(s.project), [](const std::filesystem::path&) { throw Stopped{}; });
+        } catch (const Stopped&) {
+            stopped = true;
+        }
+        QVERIFY(stopped);
+        s.show();
+        s.execute();
+
+        const QString bin = QDir::toNativeSeparators(s.project + kSep + "bin");
+        QCOMPARE(s.fake.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Plain, bin + ": the last build did not complete: build again"}}));
+        QVERIFY(s.fake.desktop.started.empty());
+        QCOMPARE(test::ReadText(ToPath(s.merged())), std::string("S0 an older merged firmware\r\n"));
+        QCOMPARE(s.dialog->resultLine(), QString("The firmware was not merged: the flash tool was not started."));
+    }
+
 private:
     QString savedCurrent_;
 };
