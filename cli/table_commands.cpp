@@ -146,7 +146,11 @@ int RunExport(const ExportOptions& options, std::ostream& err)
         if (IsFrameList(options.from)) {
             const std::filesystem::path document = FrameListPath(project, direction);
             const FrameListLoad load = ReadFrameListForEditor(document, direction);
-            if (load.error) throw Error(DisplayPath(document) + ": " + *load.error);
+            // The reading pass names the document in its messages.
+            if (load.error)
+                throw Error(load.error->find(DisplayPath(document)) != std::string::npos
+                                ? *load.error
+                                : DisplayPath(document) + ": " + *load.error);
             WriteExport(ExportPath(project, kFrameListSheet), FrameListCsv(load.rows));
         } else {
             WriteExport(ExportPath(project, ByteMapSheet(direction)), ByteMapCsv(ReadWholeByteMap(project, direction)));

@@ -47,11 +47,39 @@ std::string window(int bank)
            hexAddress(start + kBankWindowSize - 1);
 }
 
+// What makes a line that looks like a record no record, when it is a character that no count of
+// digits tells: a NUL byte, a blank or a tab, or a carriage return inside the line (lines that end
+// in CR alone read as one long line). Empty when the line holds none of them.
+std::string strayCharacter(std::string_view line, bool lineFeeds)
+{
+    const std::size_t at = line.find_first_of(std::string_view(" \t\r\0", 4));
+    if (at == std::string_view::npos) return {};
+    const std::string column = std::to_string(at + 1);
+    switch (line[at]) {
+    case '\0':
+        return "a NUL byte at column " + column;
+    case '\r':
+        if (at + 1 < line.size() && line[at + 1] == 'S')
+            return lineFeeds ? "the line ends in CR alone at column " + column + "; S-record lines end in LF or CR LF"
+                             : std::string("line ends are CR only; S-record lines end in LF or CR LF");
+        return "a carriage return at column " + column;
+    default:
+        break;
+    }
+    const bool tab = line[at] == '\t';
+    if (line.find_first_not_of(" \t", at) == std::string_view::npos)
+        return tab ? "the line ends with a tab" : "the line ends with a blank";
+    return (tab ? "a tab at column " : "a blank at column ") + column;
+}
+
 // The bytes of one record (count, address, data, checksum), or why it is not one.
-std::string recordBytes(std::string_view line, std::vector<std::uint8_t>& bytes)
+std::string recordBytes(std::string_view line, bool lineFeeds, std::vector<std::uint8_t>& bytes)
 {
     if (line.empty()) return "empty line";
-    if (line.size() < 4 || line[0] != 'S' || addressBytes(line[1]) == 0) return "not an S-record";
+    // A line that starts with such a character (NUL padding, an indent) is named by it too.
+    const bool strayFirst = std::string_view(" \t\r\0", 4).find(line[0]) != std::string_view::npos;
+    if (!strayFirst && (line.size() < 4 || line[0] != 'S' || addressBytes(line[1]) == 0)) return "not an S-record";
+    if (std::string stray = strayCharacter(line, lineFeeds); !stray.empty()) return stray;
     if (line.size() % 2 != 0) return "an odd number of hexadecimal digits";
     bytes.clear();
     for (std::size_t i = 2; i < line.size(); i += 2) {
@@ -84,6 +112,7 @@ public:
     {
         std::uint64_t number = 0;
         std::vector<std::uint8_t> bytes;
+        const bool lineFeeds = text.find('\n') != std::string_view::npos;
         for (std::size_t at = 0; at < text.size();) {
             std::size_t end = text.find('\n', at);
             if (end == std::string_view::npos) end = text.size();
@@ -91,7 +120,7 @@ public:
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             at = end + 1;
             ++number;
-            if (const std::string fault = recordBytes(line, bytes); !fault.empty()) failAt(number, fault);
+            if (const std::string fault = recordBytes(line, lineFeeds, bytes); !fault.empty()) failAt(number, fault);
             if (line[1] == '2') place(number, bytes);
         }
         for (int bank = 1; bank <= kFirmwareBanks; ++bank) checkWhole(bank);

@@ -1,8 +1,11 @@
 #pragma once
 
 // The configuration image read back as the device firmware reads it: the parameter block, the
-// build date and time, and the four tables of banks 1 and 2 in the J1939 layout, each value
-// beside what it means. Banks 3 to 5 hold nothing the device reads and are not decoded.
+// build date and time, and the tables of banks 1 and 2, each value beside what it means. The
+// CANType byte tells the layout: 1 the J1939 layout of a build with pargen.xml, 0 the CAN 2.0A
+// layout of a build without it (11-bit identifiers, an identifier index in place of the receive
+// frame table, the frames in bank 2, no parameter block and no counts). Banks 3 to 5 hold
+// nothing the device reads and are not decoded.
 
 #include "image/configuration_image.h"
 
@@ -46,8 +49,9 @@ struct DumpTime {
 struct DumpReceiveFrame {
     std::uint32_t pgn = 0;
     std::uint8_t device = 0;
-    std::uint8_t position = 0;    // as stored: the builder writes the 0-based row
-    std::optional<bool> deleted;  // its delete flag; none past the 256 the flags cover
+    std::uint8_t position = 0;  // as stored: the builder writes the 0-based row
+    bool deleted = false;       // its delete flag
+    std::optional<std::size_t> sameAs;  // the first earlier frame of the same PGN and device, 0-based
 
     bool operator==(const DumpReceiveFrame&) const = default;
 };
@@ -64,6 +68,29 @@ struct DumpTransmitFrame {
     bool operator==(const DumpTransmitFrame&) const = default;
 };
 
+// CAN 2.0A: an identifier that the bitmap lists or whose index entry names a frame.
+struct DumpIdentifierEntry {
+    std::uint16_t identifier = 0;  // 0 to 2047
+    bool listed = false;           // its bit in the bitmap is set: the device looks its entry up
+    std::uint16_t entry = 0;       // the 0-based receive frame; 0xFFFF, as every build leaves it, for none
+    bool namesItsFrame = false;    // the entry names a receive frame of this identifier
+
+    bool marked() const { return !listed || !namesItsFrame; }
+    bool operator==(const DumpIdentifierEntry&) const = default;
+};
+
+// CAN 2.0A: a frame of bank 2, its 11-bit identifier and its device.
+struct DumpStandardFrame {
+    std::uint16_t identifier = 0;
+    std::uint8_t device = 0;
+    // Receive frames: the 0-based frame that the index entry of the identifier names; none when
+    // the bitmap does not list the identifier or it is above 2047. Transmit frames: none.
+    std::optional<std::uint16_t> entry;
+    bool marked = false;  // an identifier above 2047; a receive frame that its identifier does not lead to
+
+    bool operator==(const DumpStandardFrame&) const = default;
+};
+
 struct DumpMapRow {
     std::uint16_t index = 0;      // the Modbus register
     std::uint8_t nrPdo = 0;       // as stored: the 1-based number of the frame in its list
@@ -76,8 +103,11 @@ struct DumpMapRow {
     bool operator==(const DumpMapRow&) const = default;
 };
 
-// A table's count as the parameter block stores it and the rows that count names, as many as
-// the table's room holds.
+// A table's count and the rows that count names, as many as the table's room holds. The J1939
+// layout stores the counts in the parameter block. The CAN 2.0A layout stores none: there the
+// receive frames are as many as the identifier index names, and the other tables run to their
+// last row that holds a byte other than zero (the transmit frames at least to the last that a
+// transmit map row names), as a build into a fresh image leaves them.
 template <typename Row>
 struct DumpTable {
     std::uint16_t count = 0;
@@ -88,12 +118,25 @@ struct DumpTable {
     bool operator==(const DumpTable&) const = default;
 };
 
+enum class DumpLayout {
+    J1939,   // CANType 1 (or any other value but 0, marked)
+    Can20A,  // CANType 0
+};
+
 struct ImageDump {
-    std::vector<DumpParameter> parameters;  // in the order of the pargen.xml elements
+    DumpLayout layout = DumpLayout::J1939;
+    // In the order of the pargen.xml elements; in the CAN 2.0A layout CANType alone.
+    std::vector<DumpParameter> parameters;
     DumpDate date;
     DumpTime time;
+    // The J1939 layout.
     DumpTable<DumpReceiveFrame> receiveFrames;
     DumpTable<DumpTransmitFrame> transmitFrames;
+    // The CAN 2.0A layout: the identifiers in identifier order, and the frames of bank 2.
+    std::vector<DumpIdentifierEntry> identifierIndex;
+    DumpTable<DumpStandardFrame> standardReceiveFrames;
+    DumpTable<DumpStandardFrame> standardTransmitFrames;
+    // Both layouts.
     DumpTable<DumpMapRow> receiveMap;
     DumpTable<DumpMapRow> transmitMap;
 
@@ -111,8 +154,8 @@ std::optional<std::string> ByteChoiceName(int choice);
 // Readable tables, one line ending in "\n" each.
 std::string DumpText(const ImageDump& dump);
 
-// One JSON object, ending in "\n": parameters by name, date, time and the four tables with
-// their counts, every number in decimal.
+// One JSON object, ending in "\n": the layout, parameters by name, date, time and the tables
+// with their counts, every number in decimal.
 std::string DumpJson(const ImageDump& dump);
 
 }  // namespace trelvant

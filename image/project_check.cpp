@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/file_names.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <string_view>
@@ -27,6 +28,7 @@ struct Parameter {
     std::optional<std::int32_t> fallback;  // stored when the text is missing or not an integer; none: the build stops
     int listSize = 0;                      // a position in a list of the communication dialog, 0 to listSize - 1
     bool remoteRequest = false;            // a register used only while remote requests are enabled
+    bool flag = false;                     // a switch the device reads as 0 (off) or 1 (on)
 };
 
 const std::array<Parameter, kPargenElementCount> kParameters = {{
@@ -38,10 +40,10 @@ const std::array<Parameter, kPargenElementCount> kParameters = {{
     {"TimeOut_Ser", 16, std::nullopt},
     {"TimeOut_Data", 8, 0},
     {"TO_ModReg", 16, 1},
-    {"Peer_to_Peer", 8, 0},
-    {"Serial", 8, 1},
-    {"Write_J1939", 8, 0},
-    {"En_Rem_Req", 8, 0},
+    {"Peer_to_Peer", 8, 0, 0, false, true},
+    {"Serial", 8, 1, 0, false, true},
+    {"Write_J1939", 8, 0, 0, false, true},
+    {"En_Rem_Req", 8, 0, 0, false, true},
     {"Pri_Des", 16, 0, 0, true},
     {"PGN1", 16, 0, 0, true},
     {"PGN2", 16, 0, 0, true},
@@ -61,6 +63,39 @@ std::string bitsText(unsigned bits)
     return "field of " + std::to_string(bits) + (bits == 1 ? " bit" : " bits");
 }
 
+// A text that the integer conversion takes: the integer the builder stores, and the number the
+// text spells. The two differ for a hexadecimal text at or above 0x80000000, which the
+// conversion gives as the negative integer of its 32-bit pattern: the image holds the pattern,
+// so "0xFFFFFFFF" in a field of 32 bits is stored as typed, and in a field of 16 bits it is
+// 4294967295 that is cut to 65535.
+struct Number {
+    std::int32_t converted = 0;
+    std::int64_t typed = 0;
+
+    std::uint32_t pattern() const { return static_cast<std::uint32_t>(converted); }
+};
+
+std::optional<Number> numberOf(std::string_view text)
+{
+    const std::optional<std::int32_t> converted = TryStrToInt(text);
+    if (!converted) return std::nullopt;
+    // The conversion took the text: blanks, an optional sign, an optional hexadecimal mark, digits.
+    std::size_t i = text.find_first_not_of(' ');
+    const bool negative = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+') ++i;
+    int base = 10;
+    if (text[i] == '$' || text[i] == 'x' || text[i] == 'X') {
+        base = 16;
+        i += 1;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) magnitude = magnitude * base + HexDigitValue(text[i]);
+    return Number{*converted, negative ? -magnitude : magnitude};
+}
+
 // The message of the integer conversion's refusal of text.
 std::string conversionRefusal(const std::string& text)
 {
@@ -76,6 +111,23 @@ class SilentReport final : public ReadingReport {
 public:
     void error(const std::string&) override {}
 };
+
+// A part of a transmit frame's 29-bit identifier; the builder adds the parts, each times its
+// weight, so a part outside its field changes the parts above it.
+struct IdentifierPart {
+    std::string_view attribute;
+    std::string_view what;
+    unsigned shift;  // of its lowest bit
+    unsigned bits;
+};
+
+// From the highest part down, the order of the attributes in the document.
+constexpr std::array<IdentifierPart, 4> kIdentifierParts = {{
+    {"Priority", "priority", 26, 3},
+    {"DP", "data page", 24, 1},
+    {"PGN", "PGN", 8, 16},
+    {"ID_DEV", "device address", 0, 8},
+}};
 
 class Checker {
 public:
@@ -137,8 +189,8 @@ private:
         add({name, std::nullopt, {}}, Severity::Error, "unreadable", message);
     }
 
-    // The integer of a required attribute; none, with a finding, when it is missing or not one.
-    std::optional<std::int32_t> required(const Document& document, std::size_t row, std::string_view attribute)
+    // The number of a required attribute; none, with a finding, when it is missing or not one.
+    std::optional<Number> required(const Document& document, std::size_t row, std::string_view attribute)
     {
         const Place place{document.name, row, attribute};
         const std::string* text = document.rows.rows[row].attribute(attribute);
@@ -146,35 +198,30 @@ private:
             add(place, Severity::Error, "missing", "attribute \"" + std::string(attribute) + "\" is missing");
             return std::nullopt;
         }
-        const std::optional<std::int32_t> value = TryStrToInt(*text);
+        const std::optional<Number> value = numberOf(*text);
         if (!value)
             add(place, Severity::Error, "not-integer",
                 "attribute \"" + std::string(attribute) + "\": " + conversionRefusal(*text));
         return value;
     }
 
-    // Whether value is stored unchanged in a field of bits bits; a finding when it is cut.
-    bool stored(const Place& place, std::string_view what, std::int32_t value, unsigned bits)
+    // Whether the number typed is what a field of bits bits holds; a finding when it is not.
+    bool stored(const Place& place, std::string_view what, const Number& value, unsigned bits)
     {
-        const auto pattern = static_cast<std::uint32_t>(value);
-        const std::uint32_t kept = bits >= 32 ? pattern : pattern & ((1u << bits) - 1);
-        if (value >= 0 && pattern == kept) return true;
+        const std::uint32_t kept = bits >= 32 ? value.pattern() : value.pattern() & ((1u << bits) - 1);
+        if (value.typed == kept) return true;
         add(place, Severity::Error, "field-width",
-            std::string(what) + " " + std::to_string(value) + " is cut to " + std::to_string(kept) + " (" +
+            std::string(what) + " " + std::to_string(value.typed) + " is cut to " + std::to_string(kept) + " (" +
                 bitsText(bits) + ")");
         return false;
     }
 
-    // A part of a transmit identifier: the parts are added, so a part wider than its field
-    // changes the parts above it.
-    void identifierPart(const Document& document, std::size_t row, std::string_view attribute, std::string_view what,
-                        std::int32_t max, unsigned bits)
+    // A switch stored as typed: the device knows 0 and 1 only.
+    void flagValue(const Place& place, std::string_view what, const Number& value)
     {
-        const std::optional<std::int32_t> value = required(document, row, attribute);
-        if (!value || (*value >= 0 && *value <= max)) return;
-        add({document.name, row, attribute}, Severity::Error, "field-width",
-            std::string(what) + " " + std::to_string(*value) + " is outside 0 to " + std::to_string(max) + " (" +
-                bitsText(bits) + ")");
+        if (value.typed > 1)
+            add(place, Severity::Error, "flag-value",
+                std::string(what) + " " + std::to_string(value.typed) + " is neither 0 nor 1");
     }
 
     void capacity(const Document& document, std::size_t room, std::string_view what)
@@ -205,27 +252,36 @@ private:
         const bool remoteRequests = switchedOn(*texts, "En_Rem_Req");
 
         for (const Parameter& parameter : kParameters) {
-            if (parameter.remoteRequest && !remoteRequests) continue;
             const Place place{name, std::nullopt, parameter.element};
             const std::string element = "element \"" + std::string(parameter.element) + "\"";
             const std::optional<std::string>& text = (*texts)[parameter.element];
-            std::optional<std::int32_t> value = text ? TryStrToInt(*text) : std::nullopt;
+            const std::optional<Number> value = text ? numberOf(*text) : std::nullopt;
             if (!text && !parameter.fallback) {
                 add(place, Severity::Error, "missing", element + " is missing or holds no text");
             } else if (text && !value) {
                 std::string message = element + ": " + conversionRefusal(*text);
                 if (parameter.fallback) message += "; the device gets " + std::to_string(*parameter.fallback);
                 add(place, Severity::Error, "not-integer", message);
-            } else if (value && parameter.listSize > 0 && (*value < 0 || *value >= parameter.listSize)) {
-                add(place, Severity::Error, "list-position",
-                    element + ": " + std::to_string(*value) + " selects no item of its list (0 to " +
-                        std::to_string(parameter.listSize - 1) + ")");
-            } else if (value && parameter.bits > 0 && parameter.listSize == 0) {
-                stored(place, element + ":", *value, parameter.bits);
+            } else if (value && parameter.listSize > 0) {
+                if (value->typed < 0 || value->typed >= parameter.listSize)
+                    add(place, Severity::Error, "list-position",
+                        element + ": " + std::to_string(value->typed) + " selects no item of its list (0 to " +
+                            std::to_string(parameter.listSize - 1) + ")");
+            } else if (value && parameter.bits == 0) {
+                // CANType: every build with pargen.xml stores 1.
+                if (value->typed != 1)
+                    add(place, Severity::Error, "fixed-value",
+                        element + ": " + std::to_string(value->typed) +
+                            " is stored as 1 (29-bit identifiers): a build with pargen.xml always stores 1; 11-bit "
+                            "identifiers are built from a project without pargen.xml");
+            } else if (value && stored(place, element + ":", *value, parameter.bits) && parameter.flag) {
+                flagValue(place, element + ":", *value);
             }
-            if (!value) value = parameter.fallback;
-            if (value && (parameter.element == "TO_ModReg" || parameter.remoteRequest))
-                registerOfPargen(place, static_cast<std::uint16_t>(*value));
+            // The remote request registers mean nothing while remote requests are disabled.
+            if (parameter.remoteRequest && !remoteRequests) continue;
+            const std::optional<std::int32_t> reg = value ? std::optional(value->converted) : parameter.fallback;
+            if (reg && (parameter.element == "TO_ModReg" || parameter.remoteRequest))
+                registerOfPargen(place, static_cast<std::uint16_t>(*reg));
         }
     }
 
@@ -248,42 +304,100 @@ private:
         const std::optional<Document> frames =
             read(receive ? "RCobDef.xml" : "TCobDef.xml", frameListUnreadable_[receive ? 0 : 1]);
         if (!frames) return;
+        // A received frame as the device tells it apart: its PGN and device, or its 11-bit
+        // identifier alone; each with its first row.
+        std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t> received;
         for (std::size_t i = 0; i < frames->rows.rows.size(); ++i) {
-            if (!j1939_) standardFrame(*frames, i);
-            else if (receive) receiveFrame(*frames, i);
+            if (!j1939_) standardFrame(*frames, i, receive, received);
+            else if (receive) receiveFrame(*frames, i, received);
             else transmitFrame(*frames, i);
         }
         capacity(*frames, kMaxFrameRows, "a frame list");
     }
 
-    void receiveFrame(const Document& frames, std::size_t i)
+    void receiveFrame(const Document& frames, std::size_t i,
+                      std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t>& received)
     {
-        if (const auto pgn = required(frames, i, "PGN"); pgn && stored({frames.name, i, "PGN"}, "PGN", *pgn, 32) &&
-                                                         *pgn > kMaxJ1939Pgn)
+        const std::optional<Number> pgn = required(frames, i, "PGN");
+        if (pgn && stored({frames.name, i, "PGN"}, "PGN", *pgn, 32) && pgn->typed > kMaxJ1939Pgn)
             add({frames.name, i, "PGN"}, Severity::Warning, "pgn-range",
-                "PGN " + std::to_string(*pgn) + " is above " + std::to_string(kMaxJ1939Pgn) +
+                "PGN " + std::to_string(pgn->typed) + " is above " + std::to_string(kMaxJ1939Pgn) +
                     ": no J1939 frame carries it");
-        if (const auto device = required(frames, i, "ID_DEV"))
-            stored({frames.name, i, "ID_DEV"}, "device address", *device, 8);
+        const std::optional<Number> device = required(frames, i, "ID_DEV");
+        if (device) stored({frames.name, i, "ID_DEV"}, "device address", *device, 8);
+        if (!pgn || !device) return;
+        // The frame as the image holds it, cut or not.
+        const auto address = static_cast<std::uint8_t>(device->pattern());
+        if (const auto [first, added] = received.emplace(std::pair{pgn->pattern(), address}, i); !added)
+            add({frames.name, i, "PGN"}, Severity::Error, "duplicate-frame",
+                "PGN " + std::to_string(pgn->pattern()) + " from device " + std::to_string(address) +
+                    " is also in row " + std::to_string(first->second + 1) +
+                    ": the device takes the frames of one PGN and device into one row only");
     }
 
+    // The four parts are added into one identifier: each part is checked against its field, and
+    // a part inside its field against what the parts below it, outside theirs, make of it.
     void transmitFrame(const Document& frames, std::size_t i)
     {
-        identifierPart(frames, i, "Priority", "priority", 7, 3);
-        identifierPart(frames, i, "DP", "data page", 1, 1);
-        identifierPart(frames, i, "PGN", "PGN", 0xFFFF, 16);
-        identifierPart(frames, i, "ID_DEV", "device address", 0xFF, 8);
+        std::array<std::optional<Number>, kIdentifierParts.size()> values;
+        for (std::size_t p = 0; p < kIdentifierParts.size(); ++p)
+            values[p] = required(frames, i, kIdentifierParts[p].attribute);
+        const bool whole = std::all_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); });
+        std::uint32_t identifier = 0;
+        if (whole)
+            for (std::size_t p = 0; p < kIdentifierParts.size(); ++p)
+                identifier += values[p]->pattern() << kIdentifierParts[p].shift;
+        const auto outside = [&](std::size_t p) {
+            const std::int64_t max = (std::int64_t{1} << kIdentifierParts[p].bits) - 1;
+            return values[p] && (values[p]->typed < 0 || values[p]->typed > max);
+        };
+        for (std::size_t p = 0; p < kIdentifierParts.size(); ++p) {
+            const IdentifierPart& part = kIdentifierParts[p];
+            if (!values[p]) continue;
+            const Place place{frames.name, i, part.attribute};
+            const std::uint32_t mask = (1u << part.bits) - 1;
+            if (outside(p)) {
+                add(place, Severity::Error, "field-width",
+                    std::string(part.what) + " " + std::to_string(values[p]->typed) + " is outside 0 to " +
+                        std::to_string(mask) + " (" + bitsText(part.bits) + ")");
+                continue;
+            }
+            const std::uint32_t kept = identifier >> part.shift & mask;
+            if (!whole || kept == values[p]->typed) continue;
+            // Only a part outside its field below this one changes it.
+            std::size_t below = p + 1;
+            while (below + 1 < kIdentifierParts.size() && !outside(below)) ++below;
+            add(place, Severity::Error, "field-width",
+                std::string(part.what) + " " + std::to_string(values[p]->typed) + " is stored as " +
+                    std::to_string(kept) + ": the " + std::string(kIdentifierParts[below].what) + " " +
+                    std::to_string(values[below]->typed) + " below it reaches into its field");
+        }
     }
 
-    // Without pargen.xml the PGN is an 11-bit CAN 2.0A identifier.
-    void standardFrame(const Document& frames, std::size_t i)
+    // Without pargen.xml the PGN is an 11-bit CAN 2.0A identifier. The device finds a received
+    // frame by its identifier alone: a later row of the same identifier takes the earlier one's
+    // entry in the identifier index.
+    void standardFrame(const Document& frames, std::size_t i, bool receive,
+                       std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t>& received)
     {
-        if (const auto identifier = required(frames, i, "PGN");
-            identifier && (*identifier < 0 || *identifier > kMaxStandardIdentifier))
-            add({frames.name, i, "PGN"}, Severity::Error, "identifier-range",
-                "identifier " + std::to_string(*identifier) + " is outside 0 to " +
-                    std::to_string(kMaxStandardIdentifier));
-        if (const auto device = required(frames, i, "ID_DEV"))
+        const std::optional<Number> identifier = required(frames, i, "PGN");
+        const Place place{frames.name, i, "PGN"};
+        if (identifier && (identifier->typed < 0 || identifier->typed > kMaxStandardIdentifier)) {
+            std::string message = "identifier " + std::to_string(identifier->typed) + " is outside 0 to " +
+                                  std::to_string(kMaxStandardIdentifier);
+            // A received one stops the build; a sent one is stored in 16 bits.
+            if (const std::uint32_t kept = identifier->pattern() & 0xFFFF; !receive && kept != identifier->typed)
+                message += "; the device gets " + std::to_string(kept) + " (" + bitsText(16) + ")";
+            add(place, Severity::Error, "identifier-range", message);
+        } else if (identifier && receive) {
+            const auto key = std::pair{identifier->pattern(), std::uint8_t{0}};
+            if (const auto [first, added] = received.emplace(key, i); !added)
+                add(place, Severity::Error, "duplicate-frame",
+                    "identifier " + std::to_string(identifier->typed) + " is also in row " +
+                        std::to_string(first->second + 1) + ": this row takes its entry in the identifier index, so "
+                        "row " + std::to_string(first->second + 1) + " is never received");
+        }
+        if (const std::optional<Number> device = required(frames, i, "ID_DEV"))
             stored({frames.name, i, "ID_DEV"}, "device address", *device, 8);
     }
 
@@ -305,21 +419,22 @@ private:
         std::map<std::uint16_t, std::size_t> indexes;                    // register: its first row
         std::map<std::pair<std::uint8_t, int>, std::size_t> frameBytes;  // frame and byte B1 to B8: its first row
         for (std::size_t i = 0; i < map->rows.rows.size(); ++i) {
-            const std::optional<std::int32_t> index = required(*map, i, "Index");
-            const std::optional<std::int32_t> frame = required(*map, i, "NrPdo");
-            const std::optional<std::int32_t> positions = required(*map, i, "PosComp");
+            const std::optional<Number> index = required(*map, i, "Index");
+            const std::optional<Number> frame = required(*map, i, "NrPdo");
+            const std::optional<Number> positions = required(*map, i, "PosComp");
             if (index) modbusIndex(*map, i, *index, indexes, transmit);
             if (frame && stored({map->name, i, "NrPdo"}, "frame number", *frame, 8)) {
-                if (*frame < 1)
+                if (frame->typed < 1)
                     add({map->name, i, "NrPdo"}, Severity::Warning, "frame-outside",
-                        "frame number " + std::to_string(*frame) + " names no frame: the editor stops reading the rows here");
-                else if (frames && static_cast<std::size_t>(*frame) > *frames)
+                        "frame number " + std::to_string(frame->typed) +
+                            " names no frame: the editor stops reading the rows here");
+                else if (frames && static_cast<std::size_t>(frame->typed) > *frames)
                     add({map->name, i, "NrPdo"}, Severity::Warning, "frame-outside",
-                        "frame number " + std::to_string(*frame) + " is past the " + std::to_string(*frames) +
+                        "frame number " + std::to_string(frame->typed) + " is past the " + std::to_string(*frames) +
                             " frames the editor reads from " + frameList + ": it drops the row, the builder stores it");
             }
             if (positions && stored({map->name, i, "PosComp"}, "PosComp", *positions, 8))
-                byteChoices(*map, i, *positions, frame, frameBytes, transmit);
+                byteChoices(*map, i, static_cast<int>(positions->typed), frame, frameBytes, transmit);
             if (transmit) writeFlag(*map, i);
         }
         capacity(*map, transmit ? kMaxTransmitMapRows : kMaxReceiveMapRows,
@@ -330,13 +445,13 @@ private:
         }
     }
 
-    void modbusIndex(const Document& map, std::size_t i, std::int32_t index, std::map<std::uint16_t, std::size_t>& indexes,
-                     bool transmit)
+    void modbusIndex(const Document& map, std::size_t i, const Number& index,
+                     std::map<std::uint16_t, std::size_t>& indexes, bool transmit)
     {
         const Place place{map.name, i, "Index"};
         stored(place, "Modbus index", index, 16);
         // The register the device gets, cut or not.
-        const auto reg = static_cast<std::uint16_t>(index);
+        const auto reg = static_cast<std::uint16_t>(index.pattern());
         const std::string text = "Modbus index " + std::to_string(reg);
         if (const auto [first, added] = indexes.emplace(reg, i); !added)
             add(place, Severity::Error, "duplicate-index", text + " is also in row " + std::to_string(first->second + 1));
@@ -351,8 +466,9 @@ private:
     }
 
     // The two byte choices of PosComp: each 0 (none) or 1 to 8 (B1 to B8), one frame byte to one
-    // register of its frame. A sent byte fed by two registers carries only one of them.
-    void byteChoices(const Document& map, std::size_t i, std::int32_t positions, std::optional<std::int32_t> frame,
+    // register of its frame. A sent byte fed by two registers, or by both halves of one, carries
+    // only one of them.
+    void byteChoices(const Document& map, std::size_t i, int positions, const std::optional<Number>& frame,
                      std::map<std::pair<std::uint8_t, int>, std::size_t>& frameBytes, bool transmit)
     {
         const Place place{map.name, i, "PosComp"};
@@ -366,9 +482,13 @@ private:
                     "PosComp " + std::to_string(positions) + " chooses byte " + std::to_string(choice) + " for the " +
                         half + " byte; a frame has B1 to B8");
             }
-        if (!valid || !frame) return;
-        const auto frameNumber = static_cast<std::uint8_t>(*frame);
-        // One register on one byte twice (high and low alike) shares it with no other register.
+        if (!valid) return;
+        if (transmit && high != 0 && high == low)
+            add(place, Severity::Warning, "byte-twice",
+                "PosComp " + std::to_string(positions) + " sends both the high and the low byte of the register in B" +
+                    std::to_string(high) + ": the frame carries only one of them");
+        if (!frame) return;
+        const auto frameNumber = static_cast<std::uint8_t>(frame->pattern());
         std::vector<int> chosen;
         if (high != 0) chosen.push_back(high);
         if (low != 0 && low != high) chosen.push_back(low);
@@ -386,15 +506,17 @@ private:
         const Place place{map.name, i, "Write_J1939"};
         const std::string* text = map.rows.rows[i].attribute("Write_J1939");
         if (!text) return;  // the builder stores 0
-        const std::optional<std::int32_t> value = TryStrToInt(*text);
+        const std::optional<Number> value = numberOf(*text);
         if (!value) {
             add(place, Severity::Error, "not-integer",
                 "attribute \"Write_J1939\": " + conversionRefusal(*text) + "; the device gets 0");
             return;
         }
-        if (stored(place, "Write J1939 flag", *value, 8) && *value != 0 && pargenRead_ && !writeEnabled_)
+        if (!stored(place, "Write J1939 flag", *value, 8)) return;
+        flagValue(place, "Write J1939 flag", *value);
+        if (value->typed != 0 && pargenRead_ && !writeEnabled_)
             add(place, Severity::Warning, "write-disabled",
-                "Write J1939 flag " + std::to_string(*value) + " while pargen.xml disables writing J1939 frames");
+                "Write J1939 flag " + std::to_string(value->typed) + " while pargen.xml disables writing J1939 frames");
     }
 
     const std::filesystem::path& folder_;

@@ -11,19 +11,24 @@ namespace trelvant {
 // What "Update Device" would meet in a project, found before anything is built. The five
 // documents are read as the image builder reads them ("Pargen.xml" in any case, the root under
 // any name, rows by position, attributes by name, texts through the integer conversion), and
-// each value is held against the field of the image it is stored in.
+// each value is held against the field of the image it is stored in. A value is the number its
+// text spells: "0xFFFFFFFF" is 4294967295, which a field of 32 bits holds as typed.
 //
 // Errors: the build would stop (a document that does not parse, a required value missing or not
 // an integer, a table over its room); the device would get a value other than the one typed (a
-// value cut to its field, a parameter that is not an integer and falls back to its default);
-// a value that names nothing the device has (a byte choice above B8, a list position outside
-// its list, an 11-bit identifier above 2047); two things would share one register or one sent
-// byte (a Modbus index twice in a byte map, in both byte maps, or also a register of
-// pargen.xml; two registers of a transmit frame on one of its bytes).
+// value cut to its field, a part of a transmit identifier changed by a part below it outside its
+// field, a parameter that is not an integer and falls back to its default, a CANType other than
+// 1, which the build stores as 1), whether or not the settings use it; a value that names
+// nothing the device has (a byte choice above B8, a list position outside its list, an 11-bit
+// identifier above 2047, a switch other than 0 or 1); two things would share one register, one
+// sent byte or one received frame (a Modbus index twice in a byte map, in both byte maps, or also
+// a register of pargen.xml; two registers of a transmit frame on one of its bytes; two receive
+// rows of one PGN and device, or of one 11-bit identifier).
 // Warnings: the image holds what was typed, but the editors or the other settings do not use it
 // as typed: byte map rows that name no frame of their list (the editor's reading pass drops
-// them, the builder stores them), a received byte copied into two registers, Write J1939 flags
-// while pargen.xml disables writing, a received PGN wider than the 18 bits of a J1939 PGN.
+// them, the builder stores them), a received byte copied into two registers, a sent register
+// whose high and low byte go into one frame byte, Write J1939 flags while pargen.xml disables
+// writing, a received PGN wider than the 18 bits of a J1939 PGN.
 enum class Severity {
     Error,    // the build fails, or the device does not get what was typed
     Warning,  // the device gets what was typed, which is likely not what was meant

@@ -15,7 +15,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trelvant {
@@ -41,9 +43,77 @@ std::int32_t number(const XmlRow& row, std::string_view attribute)
     return StrToInt(text ? *text : "");
 }
 
+// The byte maps of the dump against their documents, with the frame counts of either layout.
+void expectMapAgreement(const ImageDump& d, const std::filesystem::path& project, std::size_t receiveFrames,
+                        std::size_t transmitFrames)
+{
+    for (const bool isTransmit : {false, true}) {
+        const RowDocument map = *ReadRowDocument(project / (isTransmit ? "TInfoCob.xml" : "RInfoCob.xml"));
+        const DumpTable<DumpMapRow>& rows = isTransmit ? d.transmitMap : d.receiveMap;
+        const std::size_t frames = isTransmit ? transmitFrames : receiveFrames;
+        ASSERT_EQ(rows.count, map.rows.size());
+        ASSERT_EQ(rows.rows.size(), map.rows.size());
+        for (std::size_t i = 0; i < map.rows.size(); ++i) {
+            SCOPED_TRACE(std::string(isTransmit ? "transmit" : "receive") + " map row " + std::to_string(i + 1));
+            const DumpMapRow& r = rows.rows[i];
+            const std::int32_t positions = number(map.rows[i], "PosComp");
+            EXPECT_EQ(r.index, number(map.rows[i], "Index"));
+            EXPECT_EQ(r.nrPdo, number(map.rows[i], "NrPdo"));
+            EXPECT_EQ(r.frameExists, r.nrPdo >= 1 && r.nrPdo <= frames);
+            EXPECT_EQ(r.posComp, positions);
+            EXPECT_EQ(ByteChoiceName(r.high()), ByteChoiceName(positions / 16));
+            EXPECT_EQ(ByteChoiceName(r.low()), ByteChoiceName(positions % 16));
+            if (isTransmit) {
+                EXPECT_EQ(r.writeJ1939, number(map.rows[i], "Write_J1939"));
+            } else {
+                EXPECT_EQ(r.writeJ1939, std::nullopt);
+            }
+        }
+    }
+}
+
+// A project without pargen.xml: the CAN 2.0A layout, its frames found through the identifier
+// index (no two of one identifier here) and bank 2.
+void expectCan20AAgreement(const ImageDump& d, const std::filesystem::path& project)
+{
+    EXPECT_EQ(d.layout, DumpLayout::Can20A);
+    ASSERT_EQ(d.parameters.size(), 1u);
+    EXPECT_EQ(d.parameters[0].name, "CANType");
+    EXPECT_EQ(d.parameters[0].stored, 0u);
+    EXPECT_FALSE(d.parameters[0].marked);
+
+    const RowDocument receive = *ReadRowDocument(project / "RCobDef.xml");
+    ASSERT_EQ(d.standardReceiveFrames.count, receive.rows.size());
+    ASSERT_EQ(d.standardReceiveFrames.rows.size(), receive.rows.size());
+    ASSERT_EQ(d.identifierIndex.size(), receive.rows.size());
+    for (std::size_t i = 0; i < receive.rows.size(); ++i) {
+        SCOPED_TRACE("receive frame " + std::to_string(i + 1));
+        const DumpStandardFrame& f = d.standardReceiveFrames.rows[i];
+        EXPECT_EQ(f.identifier, number(receive.rows[i], "PGN"));
+        EXPECT_EQ(f.device, number(receive.rows[i], "ID_DEV"));
+        EXPECT_EQ(f.entry, i);
+        EXPECT_FALSE(f.marked);
+    }
+    for (const DumpIdentifierEntry& e : d.identifierIndex) EXPECT_FALSE(e.marked()) << e.identifier;
+
+    const RowDocument transmit = *ReadRowDocument(project / "TCobDef.xml");
+    ASSERT_EQ(d.standardTransmitFrames.rows.size(), transmit.rows.size());
+    for (std::size_t i = 0; i < transmit.rows.size(); ++i) {
+        SCOPED_TRACE("transmit frame " + std::to_string(i + 1));
+        const DumpStandardFrame& f = d.standardTransmitFrames.rows[i];
+        EXPECT_EQ(f.identifier, number(transmit.rows[i], "PGN"));
+        EXPECT_EQ(f.device, number(transmit.rows[i], "ID_DEV"));
+        EXPECT_EQ(f.entry, std::nullopt);
+        EXPECT_FALSE(f.marked);
+    }
+    expectMapAgreement(d, project, receive.rows.size(), transmit.rows.size());
+}
+
 // Every field of the dump against the document it was built from.
 void expectAgreement(const ImageDump& d, const std::filesystem::path& project)
 {
+    if (!std::filesystem::exists(project / "pargen.xml")) return expectCan20AAgreement(d, project);
+    EXPECT_EQ(d.layout, DumpLayout::J1939);
     const PargenTexts pargen = *ReadPargenTexts(project / "pargen.xml");
     const auto parameter = [&](std::string_view name) {
         const DumpParameter* p = d.parameter(name);
@@ -83,6 +153,7 @@ void expectAgreement(const ImageDump& d, const std::filesystem::path& project)
         EXPECT_EQ(f.device, number(receive.rows[i], "ID_DEV"));
         EXPECT_EQ(f.position, i);
         EXPECT_EQ(f.deleted, marked && (*marked == "Y" || *marked == "y"));
+        EXPECT_EQ(f.sameAs, std::nullopt);
     }
 
     const RowDocument transmit = *ReadRowDocument(project / "TCobDef.xml");
@@ -98,29 +169,7 @@ void expectAgreement(const ImageDump& d, const std::filesystem::path& project)
         EXPECT_FALSE(f.marked);
     }
 
-    for (const bool isTransmit : {false, true}) {
-        const RowDocument map = *ReadRowDocument(project / (isTransmit ? "TInfoCob.xml" : "RInfoCob.xml"));
-        const DumpTable<DumpMapRow>& rows = isTransmit ? d.transmitMap : d.receiveMap;
-        const std::size_t frames = (isTransmit ? transmit : receive).rows.size();
-        ASSERT_EQ(rows.count, map.rows.size());
-        ASSERT_EQ(rows.rows.size(), map.rows.size());
-        for (std::size_t i = 0; i < map.rows.size(); ++i) {
-            SCOPED_TRACE(std::string(isTransmit ? "transmit" : "receive") + " map row " + std::to_string(i + 1));
-            const DumpMapRow& r = rows.rows[i];
-            const std::int32_t positions = number(map.rows[i], "PosComp");
-            EXPECT_EQ(r.index, number(map.rows[i], "Index"));
-            EXPECT_EQ(r.nrPdo, number(map.rows[i], "NrPdo"));
-            EXPECT_EQ(r.frameExists, r.nrPdo >= 1 && r.nrPdo <= frames);
-            EXPECT_EQ(r.posComp, positions);
-            EXPECT_EQ(ByteChoiceName(r.high()), ByteChoiceName(positions / 16));
-            EXPECT_EQ(ByteChoiceName(r.low()), ByteChoiceName(positions % 16));
-            if (isTransmit) {
-                EXPECT_EQ(r.writeJ1939, number(map.rows[i], "Write_J1939"));
-            } else {
-                EXPECT_EQ(r.writeJ1939, std::nullopt);
-            }
-        }
-    }
+    expectMapAgreement(d, project, receive.rows.size(), transmit.rows.size());
 }
 
 // A project whose values reach the edges: hexadecimal texts, a deleted frame, data page 1,
@@ -156,6 +205,22 @@ void writeEdgeProject(const std::filesystem::path& folder)
                                        "<row Index=\"9\" NrPdo=\"1\" PosComp=\"8\" Write_J1939=\"0\"/></TInfoCob>");
 }
 
+// A project without pargen.xml, built in the CAN 2.0A layout: identifiers at both ends of 11
+// bits, identifier 0 from device 0 last, a byte map row for a frame beyond the list.
+void writeCan20AProject(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    WriteText(folder / "RCobDef.xml", "<COBID><row PGN=\"0x123\" ID_DEV=\"7\" Delete=\"Y\" Mnemonic=\"\"/>"
+                                      "<row PGN=\"2047\" ID_DEV=\"0x21\" Mnemonic=\"\"/>"
+                                      "<row PGN=\"0\" ID_DEV=\"0\" Mnemonic=\"\"/></COBID>");
+    WriteText(folder / "TCobDef.xml", "<COBID><row Priority=\"6\" DP=\"0\" PGN=\"0x7FF\" ID_DEV=\"3\" Mnemonic=\"\"/>"
+                                      "<row Priority=\"6\" DP=\"0\" PGN=\"$10\" ID_DEV=\"255\" Mnemonic=\"\"/></COBID>");
+    WriteText(folder / "RInfoCob.xml", "<RInfoCob><row Index=\"0\" NrPdo=\"3\" PosComp=\"136\"/>"
+                                       "<row Index=\"0xFFFF\" NrPdo=\"1\" PosComp=\"0x18\"/></RInfoCob>");
+    WriteText(folder / "TInfoCob.xml", "<TInfoCob><row Index=\"7\" NrPdo=\"2\" PosComp=\"18\" Write_J1939=\"1\"/>"
+                                       "<row Index=\"9\" NrPdo=\"1\" PosComp=\"8\" Write_J1939=\"0\"/></TInfoCob>");
+}
+
 // The dump of the bank files a build wrote says what the project's documents say; the tool
 // writes that dump, as text and as JSON, on standard output and nothing else.
 TEST(CliDump, AgreesWithTheDocumentsTheBankFilesWereBuiltFrom)
@@ -165,8 +230,10 @@ TEST(CliDump, AgreesWithTheDocumentsTheBankFilesWereBuiltFrom)
     std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, example, std::filesystem::copy_options::recursive);
     const std::filesystem::path edge = folder / "Edge";
     writeEdgeProject(edge);
+    const std::filesystem::path standard = folder / "Standard";
+    writeCan20AProject(standard);
 
-    for (const std::filesystem::path& project : {example, edge}) {
+    for (const std::filesystem::path& project : {example, edge, standard}) {
         SCOPED_TRACE(project.filename().string());
         auto built = std::make_unique<ConfigurationImage>();
         BuildConfigurationImage(*built, project, FixedClock({2026, 12, 10, 12, 34, 56}));
@@ -229,13 +296,16 @@ TEST(CliDump, ReadsTheBanksOutOfMergedFirmware)
 }
 
 // The project check and the dump of what the project builds into see the same faults: a value
-// the check finds outside its field is one the dump marks, and a clean project dumps unmarked.
+// the check finds outside its field is one the dump marks, and a clean project dumps unmarked,
+// in the J1939 layout (the example project) and in the CAN 2.0A layout (a project without
+// pargen.xml).
 TEST(CliDump, MarksWhatTheProjectCheckFinds)
 {
     struct Case {
         const char* name;
-        const char* document;  // in the example project
-        const char* from;      // its text replaced
+        bool can20A;           // the CAN 2.0A project, else the example project
+        const char* document;  // its text replaced
+        const char* from;
         const char* to;
         const char* attribute;  // of the check's finding, in that document
         std::function<bool(const ImageDump&)> marked;
@@ -244,15 +314,28 @@ TEST(CliDump, MarksWhatTheProjectCheckFinds)
         return [name](const ImageDump& d) { return d.parameter(name)->marked; };
     };
     const std::vector<Case> cases = {
-        {"CanBitRate", "pargen.xml", "<BaudRateCAN>5", "<BaudRateCAN>9", "BaudRateCAN", parameterMarked("BaudRateCAN")},
-        {"SerialBitRate", "pargen.xml", "<Baud_Ser>3", "<Baud_Ser>12", "Baud_Ser", parameterMarked("Baud_Ser")},
-        {"Parity", "pargen.xml", "<Par_Ser>0", "<Par_Ser>3", "Par_Ser", parameterMarked("Par_Ser")},
-        {"Priority", "TCobDef.xml", "Priority=\"6\"", "Priority=\"8\"", "Priority",
+        {"CanBitRate", false, "pargen.xml", "<BaudRateCAN>5", "<BaudRateCAN>9", "BaudRateCAN", parameterMarked("BaudRateCAN")},
+        {"SerialBitRate", false, "pargen.xml", "<Baud_Ser>3", "<Baud_Ser>12", "Baud_Ser", parameterMarked("Baud_Ser")},
+        {"Parity", false, "pargen.xml", "<Par_Ser>0", "<Par_Ser>3", "Par_Ser", parameterMarked("Par_Ser")},
+        {"Switch", false, "pargen.xml", "<Peer_to_Peer>0", "<Peer_to_Peer>2", "Peer_to_Peer", parameterMarked("Peer_to_Peer")},
+        {"Priority", false, "TCobDef.xml", "Priority=\"6\"", "Priority=\"8\"", "Priority",
          [](const ImageDump& d) { return d.transmitFrames.rows[0].marked; }},
-        {"ByteChoice", "RInfoCob.xml", "PosComp=\"84\"", "PosComp=\"154\"", "PosComp",
+        {"ByteChoice", false, "RInfoCob.xml", "PosComp=\"84\"", "PosComp=\"154\"", "PosComp",
          [](const ImageDump& d) { return !ByteChoiceName(d.receiveMap.rows[0].high()); }},
-        {"FrameNumber", "TInfoCob.xml", "NrPdo=\"1\" PosComp=\"52\"", "NrPdo=\"2\" PosComp=\"52\"", "NrPdo",
+        {"FrameNumber", false, "TInfoCob.xml", "NrPdo=\"1\" PosComp=\"52\"", "NrPdo=\"2\" PosComp=\"52\"", "NrPdo",
          [](const ImageDump& d) { return !d.transmitMap.rows[1].frameExists; }},
+        {"WriteFlag", false, "TInfoCob.xml", "PosComp=\"52\" Write_J1939=\"0\"", "PosComp=\"52\" Write_J1939=\"2\"",
+         "Write_J1939", [](const ImageDump& d) { return d.transmitMap.rows[1].writeJ1939 == 2; }},
+        {"ReceiveFrameTwice", false, "RCobDef.xml", "PGN=\"0xFEEE\"", "PGN=\"61444\"", "PGN",
+         [](const ImageDump& d) { return d.receiveFrames.rows[1].sameAs == 0u; }},
+        {"Can20AIdentifierTwice", true, "RCobDef.xml", "PGN=\"2047\"", "PGN=\"0x123\"", "PGN",
+         [](const ImageDump& d) { return d.standardReceiveFrames.rows[0].marked; }},
+        {"Can20ATransmitIdentifier", true, "TCobDef.xml", "PGN=\"$10\"", "PGN=\"2048\"", "PGN",
+         [](const ImageDump& d) { return d.standardTransmitFrames.rows[1].marked; }},
+        {"Can20AByteChoice", true, "RInfoCob.xml", "PosComp=\"136\"", "PosComp=\"154\"", "PosComp",
+         [](const ImageDump& d) { return !ByteChoiceName(d.receiveMap.rows[0].high()); }},
+        {"Can20AFrameNumber", true, "TInfoCob.xml", "NrPdo=\"2\"", "NrPdo=\"0\"", "NrPdo",
+         [](const ImageDump& d) { return !d.transmitMap.rows[0].frameExists; }},
     };
     const auto dumpOf = [](const std::filesystem::path& project) {
         auto image = std::make_unique<ConfigurationImage>();
@@ -264,17 +347,26 @@ TEST(CliDump, MarksWhatTheProjectCheckFinds)
         ReadBankFile(BankFilePath(project, 2), 2, *read);
         return DumpConfigurationImage(*read);
     };
+    const auto copyOf = [](bool can20A, const std::filesystem::path& project) {
+        if (can20A) writeCan20AProject(project);
+        else std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, project, std::filesystem::copy_options::recursive);
+    };
 
     TempFolder folder;
-    const std::filesystem::path clean = folder / "Boiler2";
-    std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, clean, std::filesystem::copy_options::recursive);
-    EXPECT_EQ(CheckProject(clean), std::vector<Finding>{});
-    EXPECT_EQ(DumpText(dumpOf(clean)).find('!'), std::string::npos);
+    for (const bool can20A : {false, true}) {
+        SCOPED_TRACE(can20A ? "CAN 2.0A" : "J1939");
+        const std::filesystem::path clean = folder / (can20A ? "Standard" : "Boiler2");
+        copyOf(can20A, clean);
+        EXPECT_EQ(CheckProject(clean), std::vector<Finding>{});
+        const ImageDump d = dumpOf(clean);
+        EXPECT_EQ(d.layout, can20A ? DumpLayout::Can20A : DumpLayout::J1939);
+        EXPECT_EQ(DumpText(d).find('!'), std::string::npos) << DumpText(d);
+    }
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::filesystem::path project = folder / c.name;
-        std::filesystem::copy(TRELVANT_EXAMPLE_PROJECT, project, std::filesystem::copy_options::recursive);
+        copyOf(c.can20A, project);
         std::string text = test::ReadText(project / c.document);
         ASSERT_NE(text.find(c.from), std::string::npos);
         WriteText(project / c.document, text.replace(text.find(c.from), std::string(c.from).size(), c.to));
@@ -293,24 +385,37 @@ TEST(CliDump, TellsWhyAFileCannotBeDumped)
 {
     struct Case {
         const char* name;
-        const char* file;      // written into the folder as "f"; nullptr: no file
+        std::optional<std::string_view> file;  // written into the folder as "f"; none: no file
         bool firmware;
         const char* message;   // after "<folder>/f"
     };
     const std::vector<Case> cases = {
-        {"MissingBankFile", nullptr, false, "Unable to read %f: No such file or directory"},
+        {"MissingBankFile", std::nullopt, false, "Unable to read %f: No such file or directory"},
         {"ShortBankFile", "0123456789", false, "Unable to read %f: 10 bytes, not the 16384 of a bank file"},
-        {"MissingFirmware", nullptr, true, "Unable to read %f: No such file or directory"},
+        {"MissingFirmware", std::nullopt, true, "Unable to read %f: No such file or directory"},
         {"FirmwareWithoutWindows", "S00600004844521B\r\nS9030000FC\r\n", true,
          "%f: no S2 record holds bank 1's window 0x388000 to 0x38BFFF"},
         {"FirmwareWithABadChecksum", "S00600004844521B\r\nS9030000FD\r\n", true,
          "%f, line 2: checksum FD, the record's bytes give FC"},
+        // What the reader would tell as a digit it did not expect, or as an odd count of digits.
+        {"FirmwareLineEndingWithABlank", "S00600004844521B\r\nS9030000FC \r\n", true, "%f, line 2: the line ends with a blank"},
+        {"FirmwareLineEndingWithBlanks", "S00600004844521B  \n", true, "%f, line 1: the line ends with a blank"},
+        {"FirmwareLineEndingWithATab", "S00600004844521B\t\n", true, "%f, line 1: the line ends with a tab"},
+        {"FirmwareLineWithABlank", "S00600004844521B\nS903 0000FC\n", true, "%f, line 2: a blank at column 5"},
+        {"FirmwareLineWithANul", std::string_view("S00600004844521B\nS9030000FC\0\n", 29), true,
+         "%f, line 2: a NUL byte at column 11"},
+        {"FirmwarePaddedWithNuls", std::string_view("S00600004844521B\n\0\0\0", 20), true, "%f, line 2: a NUL byte at column 1"},
+        {"FirmwareWithCrOnlyLineEnds", "S00600004844521B\rS9030000FC\r", true,
+         "%f, line 1: line ends are CR only; S-record lines end in LF or CR LF"},
+        {"FirmwareWithOneCrOnlyLineEnd", "S00600004844521B\r\nS00600004844521B\rS9030000FC\r\n", true,
+         "%f, line 2: the line ends in CR alone at column 17; S-record lines end in LF or CR LF"},
+        {"FirmwareWithACarriageReturnInALine", "S0060000\r4844521B\n", true, "%f, line 1: a carriage return at column 9"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder folder;
         const std::filesystem::path file = folder / "f";
-        if (c.file) WriteText(file, c.file);
+        if (c.file) WriteText(file, *c.file);
         std::vector<std::string> arguments = {"dump", "--firmware", file.string()};
         if (!c.firmware) {
             WriteText(folder / "bank1.bin", std::string(16384, '\0'));

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace trelvant {
 namespace {
@@ -223,12 +224,37 @@ TEST(CliImport, AByteMapOverTheImagesRoomIsRefused)
 
 TEST(CliExport, ADocumentThatCannotBeReadWritesNothing)
 {
-    Project project;
-    WriteText(project.folder / "RInfoCob.xml", "<RInfoCob><row Index=\"1\" NrPdo=\"0\" PosComp=\"1\"/></RInfoCob>");
-    const test::ToolRun run = RunTool({"export", project.path(), "--from", "receive-map"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err.rfind("Error in reading file SDOPDO XML", 0), 0u) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(project.folder / "RInfoCob.csv"));
+    struct Case {
+        const char* name;
+        const char* document;
+        const char* text;
+        const char* from;
+        std::string message;  // standard error, "%p" for the document's path
+    };
+    const std::vector<Case> cases = {
+        {"ByteMap", "RInfoCob.xml", "<RInfoCob><row Index=\"1\" NrPdo=\"0\" PosComp=\"1\"/></RInfoCob>", "receive-map",
+         "Error in reading file SDOPDO XML"},
+        // The path once, before the row.
+        {"FrameListRow", "TCobDef.xml", "<COBID><row Priority=\"6\" PGN=\"1\" ID_DEV=\"1\"/></COBID>", "transmit-frames",
+         "%p, row 1: no attribute DP\n"},
+        {"FrameListRoot", "TCobDef.xml", "<Frames/>", "transmit-frames", "%p: no COBID element\n"},
+        {"FrameListThatDoesNotParse", "RCobDef.xml", "<COBID><row PGN=\"1\"></COBID>", "receive-frames",
+         "%p: Start-end tags mismatch at offset 22\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Project project;
+        WriteText(project.folder / c.document, c.text);
+        const test::ToolRun run = RunTool({"export", project.path(), "--from", c.from});
+        EXPECT_EQ(run.exitCode, 1);
+        std::string message = c.message;
+        if (const std::size_t at = message.find("%p"); at != std::string::npos)
+            message.replace(at, 2, (project.folder / c.document).string());
+        EXPECT_EQ(run.err.rfind(message, 0), 0u) << run.err;
+        EXPECT_EQ(run.err.find(c.document), run.err.rfind(c.document)) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(project.folder / "RInfoCob.csv"));
+        EXPECT_FALSE(std::filesystem::exists(project.folder / "rpdodef.csv"));
+    }
 }
 
 TEST(CliTables, UsageErrorsEndWithStatusTwo)

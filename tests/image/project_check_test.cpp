@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace trelvant {
@@ -108,9 +109,13 @@ TEST_P(ProjectCheckFinds, EachProblemOnceWithItsPlace)
     EXPECT_EQ(project.buildFails(), GetParam().buildFails);
 }
 
+// Frames of PGNs 61444 on, from device 0.
 std::vector<std::string> manyFrames(std::size_t count)
 {
-    return std::vector<std::string>(count, R"(PGN="61444" ID_DEV="0" Delete="N")");
+    std::vector<std::string> frames;
+    for (std::size_t i = 0; i < count; ++i)
+        frames.push_back("PGN=\"" + std::to_string(61444 + i) + "\" ID_DEV=\"0\" Delete=\"N\"");
+    return frames;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProjectCheckFinds, testing::Values(
@@ -169,15 +174,60 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProjectCheckFinds, testing::Values(
     CheckCase{"IndexOfARemoteRequestRegister",
               {{"pargen.xml", pargen({{"En_Rem_Req", "1"}, {"Pri_Des", "20"}, {"PGN1", "21"}, {"PGN2", "22"}, {"SA", "10"}})}},
               {"RInfoCob.xml, row 2: error: Modbus index 10 is also the register \"SA\" of pargen.xml"}, false},
-    CheckCase{"RemoteRequestRegistersUnusedWhileDisabled",
-              {{"pargen.xml", pargen({{"Pri_Des", "3"}, {"PGN1", ""}, {"PGN2", "1"}, {"SA", "abc"}})}}, {}, false},
+    // Stored whether or not remote requests use them; their registers are free while unused.
+    CheckCase{"RemoteRequestRegistersCutOrDefaultedWhileDisabled",
+              {{"pargen.xml", pargen({{"Pri_Des", "70000"}, {"PGN1", ""}, {"PGN2", "1"}, {"SA", "abc"}})}},
+              {"pargen.xml: error: element \"Pri_Des\": 70000 is cut to 4464 (field of 16 bits)",
+               "pargen.xml: error: element \"PGN1\": '' is not a valid integer value; the device gets 0",
+               "pargen.xml: error: element \"SA\": 'abc' is not a valid integer value; the device gets 0"}, false},
+    CheckCase{"CanTypeOtherThanOne", {{"pargen.xml", pargen({{"CANType", "0"}})}},
+              {"pargen.xml: error: element \"CANType\": 0 is stored as 1 (29-bit identifiers): a build with pargen.xml "
+               "always stores 1; 11-bit identifiers are built from a project without pargen.xml"}, false},
+    CheckCase{"SwitchesOtherThanZeroOrOne",
+              {{"pargen.xml", pargen({{"Peer_to_Peer", "2"}, {"Serial", "3"}, {"Write_J1939", "0xFF"}, {"En_Rem_Req", "256"}})}},
+              {"pargen.xml: error: element \"Peer_to_Peer\": 2 is neither 0 nor 1",
+               "pargen.xml: error: element \"Serial\": 3 is neither 0 nor 1",
+               "pargen.xml: error: element \"Write_J1939\": 255 is neither 0 nor 1",
+               "pargen.xml: error: element \"En_Rem_Req\": 256 is cut to 0 (field of 8 bits)"}, false},
+    CheckCase{"WriteFlagNeitherZeroNorOne", {{"TInfoCob.xml", document("TInfoCob", {R"(Index="7" NrPdo="1" PosComp="18" Write_J1939="2")"})}},
+              {"TInfoCob.xml, row 1: error: Write J1939 flag 2 is neither 0 nor 1",
+               "TInfoCob.xml, row 1: warning: Write J1939 flag 2 while pargen.xml disables writing J1939 frames"}, false},
+    // A text is the number it spells: a hexadecimal text's 32-bit pattern is stored as typed.
+    CheckCase{"NumbersAsTyped",
+              {{"RCobDef.xml", document("COBID", {R"(PGN="0xFFFFFFFF" ID_DEV="0x21")", R"(PGN="-1" ID_DEV="0")"})},
+               {"RInfoCob.xml", document("RInfoCob", {R"(Index="$FFFFFFFF" NrPdo="1" PosComp="33")", R"(Index="10" NrPdo="2" PosComp="8")"})}},
+              {"RCobDef.xml, row 1: warning: PGN 4294967295 is above 262143: no J1939 frame carries it",
+               "RCobDef.xml, row 2: error: PGN -1 is cut to 4294967295 (field of 32 bits)",
+               "RInfoCob.xml, row 1: error: Modbus index 4294967295 is cut to 65535 (field of 16 bits)"}, false},
+    // The parts of a transmit identifier are added: one outside its field changes those above it.
+    CheckCase{"TransmitIdentifierPartChangedByThePartBelow",
+              {{"TCobDef.xml", document("COBID", {R"(Priority="6" DP="0" PGN="0xFEF1" ID_DEV="256")", R"(Priority="6" DP="4" PGN="1" ID_DEV="0")"})}},
+              {"TCobDef.xml, row 1: error: PGN 65265 is stored as 65266: the device address 256 below it reaches into its field",
+               "TCobDef.xml, row 1: error: device address 256 is outside 0 to 255 (field of 8 bits)",
+               "TCobDef.xml, row 2: error: priority 6 is stored as 7: the data page 4 below it reaches into its field",
+               "TCobDef.xml, row 2: error: data page 4 is outside 0 to 1 (field of 1 bit)"}, false},
     CheckCase{"PargenRegistersOnOneRegister", {{"pargen.xml", pargen({{"En_Rem_Req", "1"}, {"Pri_Des", "20"}, {"PGN1", "20"}, {"PGN2", "1"}, {"SA", "23"}})}},
               {"pargen.xml: error: element \"PGN1\": register 20 is also \"Pri_Des\"",
                "pargen.xml: error: element \"PGN2\": register 1 is also \"TO_ModReg\""}, false},
     CheckCase{"IndexInBothByteMaps", {{"TInfoCob.xml", document("TInfoCob", {R"(Index="3" NrPdo="1" PosComp="18")"})}},
               {"TInfoCob.xml, row 1: error: Modbus index 3 is also in RInfoCob.xml, row 1"}, false},
     CheckCase{"SentByteOfTwoRegisters", {{"TInfoCob.xml", document("TInfoCob", {R"(Index="7" NrPdo="1" PosComp="18")", R"(Index="8" NrPdo="1" PosComp="0x23")", R"(Index="9" NrPdo="1" PosComp="0x88")"})}},
-              {"TInfoCob.xml, row 2: error: byte B2 of frame 1 is also mapped by row 1"}, false},
+              {"TInfoCob.xml, row 2: error: byte B2 of frame 1 is also mapped by row 1",
+               "TInfoCob.xml, row 3: warning: PosComp 136 sends both the high and the low byte of the register in B8: the "
+               "frame carries only one of them"}, false},
+    // The device takes the frames of one PGN and device into one row; without pargen.xml a
+    // later row of an identifier takes the earlier one's entry in the identifier index.
+    CheckCase{"ReceiveFramesOfOnePgnAndDevice",
+              {{"RCobDef.xml", document("COBID", {R"(PGN="0xFECA" ID_DEV="0x21")", R"(PGN="61444" ID_DEV="0")",
+                                                  R"(PGN="0xFECA" ID_DEV="0x22")", R"(PGN="65226" ID_DEV="33")"})}},
+              {"RCobDef.xml, row 4: error: PGN 65226 from device 33 is also in row 1: the device takes the frames of one "
+               "PGN and device into one row only"}, false},
+    CheckCase{"Can20AReceiveFramesOfOneIdentifier",
+              {{"pargen.xml", std::nullopt},
+               {"RCobDef.xml", document("COBID", {R"(PGN="0x123" ID_DEV="1")", R"(PGN="291" ID_DEV="2")"})},
+               {"TCobDef.xml", document("COBID", {R"(Priority="6" DP="0" PGN="0x7FF" ID_DEV="0")"})}},
+              {"RCobDef.xml, row 2: error: identifier 291 is also in row 1: this row takes its entry in the identifier "
+               "index, so row 1 is never received"}, false},
     // The image holds what was typed, which is likely not what was meant.
     CheckCase{"ReceivedByteCopiedIntoTwoRegisters", {{"RInfoCob.xml", document("RInfoCob", {R"(Index="3" NrPdo="1" PosComp="33")", R"(Index="4" NrPdo="1" PosComp="1")"})}},
               {"RInfoCob.xml, row 2: warning: byte B1 of frame 1 is also mapped by row 1"}, false},
@@ -220,6 +270,24 @@ TEST(ProjectCheck, ErrorsAndWarningsAreCountedApart)
     EXPECT_EQ(FindingsSummary({findings[2]}), "1 warning");
     EXPECT_EQ(FindingsSummary({findings[0]}), "1 error");
     EXPECT_EQ(FindingsSummary({}), "No problems found");
+}
+
+// Each kind of finding has a code of its own in the JSON of trelvant-cli check.
+TEST(ProjectCheck, KindsHaveTheirCodesAndSeverities)
+{
+    ProjectFixture project;
+    project.with("pargen.xml", pargen({{"CANType", "0"}, {"Serial", "2"}}));
+    project.with("RCobDef.xml", document("COBID", {R"(PGN="61444" ID_DEV="0")", R"(PGN="61444" ID_DEV="0")"}));
+    project.with("TInfoCob.xml", document("TInfoCob", {R"(Index="7" NrPdo="1" PosComp="0x33" Write_J1939="3")"}));
+    std::vector<std::tuple<std::string, std::string, Severity, std::string>> kinds;
+    for (const Finding& f : CheckProject(project.folder.path())) kinds.emplace_back(f.document, f.attribute, f.severity, f.code);
+    EXPECT_EQ(kinds, (std::vector<std::tuple<std::string, std::string, Severity, std::string>>{
+                         {"pargen.xml", "CANType", Severity::Error, "fixed-value"},
+                         {"pargen.xml", "Serial", Severity::Error, "flag-value"},
+                         {"RCobDef.xml", "PGN", Severity::Error, "duplicate-frame"},
+                         {"TInfoCob.xml", "PosComp", Severity::Warning, "byte-twice"},
+                         {"TInfoCob.xml", "Write_J1939", Severity::Error, "flag-value"},
+                         {"TInfoCob.xml", "Write_J1939", Severity::Warning, "write-disabled"}}));
 }
 
 TEST(ProjectCheck, TheUpdateQuestionListsTheFirstTenErrorsAndCountsTheRest)
