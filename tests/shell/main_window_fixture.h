@@ -94,7 +94,8 @@ struct Program {
     {
         QStringList entries;
         QDirIterator it(projects(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) entries << it.next().mid(projects().size() + 1);
+        // In the system's own separators, as the expected names are written.
+        while (it.hasNext()) entries << QDir::toNativeSeparators(it.next()).mid(projects().size() + 1);
         entries.sort();
         return entries;
     }

@@ -1,7 +1,9 @@
 // The pictures of the README's walk-through: every window of the configurator on the example
 // project, from the main window to "Update Device", grabbed to PNG files in the folder given as
 // the first argument. The example project's folder is the second argument. scripts/screenshots
-// builds and runs it.
+// builds and runs it. With --frames as the third argument the windows are taken from the screen
+// with the frames the window system draws (under Wine's desktop: as they look on Windows), else
+// drawn under a plain title bar.
 #include "editors/byte_map_editor.h"
 #include "editors/communication_dialog.h"
 #include "editors/frame_list_editor.h"
@@ -17,9 +19,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 #include <filesystem>
@@ -28,11 +32,37 @@
 namespace {
 
 bool allSaved = true;
+bool withFrames = false;
+
+void Write(const QImage& image, const QString& folder, const char* name)
+{
+    const QString file = folder + "/" + QString::fromLatin1(name) + ".png";
+    if (!image.save(file)) {
+        std::cerr << "Unable to write " << file.toStdString() << "\n";
+        allSaved = false;
+    }
+}
+
+// The window as the screen shows it, its frame included, once the window system has drawn it.
+void SaveFromScreen(QWidget* window, const QString& folder, const char* name)
+{
+    window->raise();
+    window->activateWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 1500) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QRect frame = window->frameGeometry();
+    Write(window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage(), folder, name);
+}
 
 // The window's client area under a plain title bar with its caption: the offscreen platform
 // draws no window frame, and the caption tells the reader which window it is.
 void Save(QWidget* window, const QString& folder, const char* name)
 {
+    if (withFrames) {
+        SaveFromScreen(window, folder, name);
+        return;
+    }
     QCoreApplication::processEvents();
     const QPixmap client = window->grab();
     const int bar = 26;
@@ -46,11 +76,7 @@ void Save(QWidget* window, const QString& folder, const char* name)
     painter.drawText(QRect(10, 0, framed.width() - 20, bar), Qt::AlignVCenter | Qt::AlignLeft, window->windowTitle());
     painter.drawPixmap(1, bar, client);
     painter.end();
-    const QString file = folder + "/" + QString::fromLatin1(name) + ".png";
-    if (!framed.save(file)) {
-        std::cerr << "Unable to write " << file.toStdString() << "\n";
-        allSaved = false;
-    }
+    Write(framed, folder, name);
 }
 
 // Shows an editor as the main window's button would, without its modal loop.
@@ -67,10 +93,11 @@ Editor* Open(Editor* editor, trelvant::Direction mode)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    if (argc < 3) {
-        std::cerr << "Usage: trelvant_tour OUTPUT_FOLDER EXAMPLE_PROJECT\n";
+    if (argc < 3 || (argc > 3 && QString::fromLocal8Bit(argv[3]) != "--frames")) {
+        std::cerr << "Usage: trelvant_tour OUTPUT_FOLDER EXAMPLE_PROJECT [--frames]\n";
         return 2;
     }
+    withFrames = argc > 3;
     // Absolute: the firmware dialog makes MASTER the current folder.
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(out);
