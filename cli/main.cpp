@@ -3,6 +3,7 @@
 #include "cli/check_command.h"
 #include "cli/dump_command.h"
 #include "cli/merge_command.h"
+#include "cli/report_command.h"
 #include "cli/table_commands.h"
 #include "cli/update_command.h"
 #include "platform/command_line.h"
@@ -51,6 +52,9 @@ int main(int argc, char** argv)
     trelvant::cli::DumpOptions dump;
     CLI::App* dumpCommand = trelvant::cli::AddDumpCommand(tool, dump);
     commands.push_back(dumpCommand);
+    trelvant::cli::ReportOptions report;
+    CLI::App* reportCommand = trelvant::cli::AddReportCommand(tool, report);
+    commands.push_back(reportCommand);
 
     // Arguments in UTF-8 on every platform, for project folders named in any script.
     std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
@@ -82,6 +86,7 @@ int main(int argc, char** argv)
 #endif
         if (exportCommand->parsed()) return trelvant::cli::RunExport(exportOptions, std::cerr);
         if (dumpCommand->parsed()) return trelvant::cli::RunDump(dump, std::cout, std::cerr);
+        if (reportCommand->parsed()) return trelvant::cli::RunReport(report, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {
         std::cerr << "Not enough memory to complete the operation\n";
         return 1;
