@@ -6,6 +6,7 @@
 #include "image/bank_files.h"
 #include "image/image_builder.h"
 #include "image/project_check.h"
+#include "image/register_map.h"
 #include "platform/common_look.h"
 #include "platform/error_boundary.h"
 #include "platform/file_names.h"
@@ -22,6 +23,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 namespace trelvant {
 namespace {
@@ -153,6 +155,18 @@ void TFTrelvanteFirmWare::buildLayout()
         y += pitch;
     }
 
+    // Made before About: the keyboard reaches it after the steps, before About.
+    auto* registerMap =
+        MakeFlatButton(this, "RegisterMap", QStringLiteral("Register map"), QStyle::SP_FileDialogContentsView);
+    registerMap->setToolTip(
+        QStringLiteral("Register map: what every Modbus register of the gateway holds, opened in the browser"));
+    registerMap->setAccessibleName(QStringLiteral("Register map"));
+    // The strip's height holds the picture only without the flat buttons' vertical padding.
+    registerMap->setStyleSheet(QStringLiteral("padding: 0px 4px;"));
+    // As wide as its caption needs in the font the system has, its right edge just left of About.
+    registerMap->resize(registerMap->sizeHint().width(), 19);
+    registerMap->move(kClientWidth - 50 - 6 - registerMap->width(), 4);
+
     auto* about = MakeFlatButton(this, "about", QString(), QStyle::SP_MessageBoxInformation);
     about->setGeometry(kClientWidth - 50, 4, 21, 19);
     about->setToolTip(QStringLiteral("About"));
@@ -177,6 +191,7 @@ void TFTrelvanteFirmWare::buildLayout()
         connectHandler(button, [this, button] { btn_str_lng1aClick(button); });
     }
     connectHandler(findChild<QPushButton*>(QStringLiteral("CreateBin")), [this] { CreateBinaClick(); });
+    connectHandler(registerMap, [this] { RegisterMapClick(); });
     connectHandler(about, [this] { AboutClick(); });
     connectHandler(close, [this] { LbButton1Click(); });
     connect(web, &LinkLabel::clicked, this, [this] { RunHandler(platform_.boxes, this, [this] { Label6Click(); }); });
@@ -248,6 +263,14 @@ void TFTrelvanteFirmWare::CreateBinaClick()
 
     fmodifyFileSx_->setProjectFolder(project_.folder);
     fmodifyFileSx_->exec();
+}
+
+void TFTrelvanteFirmWare::RegisterMapClick()
+{
+    if (!projectGuard()) return;
+    // Written first: a map that cannot be written opens nothing, not an older map.
+    const std::filesystem::path written = WriteRegisterMapHtml(ToPath(project_.folder));
+    platform_.desktop.openUrl(QUrl::fromLocalFile(FromPath(written)).toString());
 }
 
 void TFTrelvanteFirmWare::AboutClick()

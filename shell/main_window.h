@@ -71,6 +71,7 @@ public:
     void OpenaClick();
     void btn_str_lng1aClick(QAbstractButton* sender);
     void CreateBinaClick();
+    void RegisterMapClick();
     void AboutClick();
     void LbButton1Click();
     void Label6Click();
