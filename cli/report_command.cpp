@@ -29,7 +29,6 @@ CLI::App* AddReportCommand(CLI::App& tool, ReportOptions& options)
                   "bytes, the frames' bytes and what drives them, and the findings of the check on their rows");
     report->add_option("PROJECT", options.project, "The project folder")
         ->required()
-        ->type_name("TEXT:DIR")
         ->check(ExistingFolder());
     report->add_option("--format", options.format,
                        "text for the terminal, csv for a PLC tool's import (one row per register), html for one "

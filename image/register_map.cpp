@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <map>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -208,20 +210,27 @@ private:
     // Each finding of the check goes to the register or frame it is about; the rest stand apart.
     void findings()
     {
+        // The registers by their byte map and row, and pargen.xml's by element.
+        std::map<std::pair<RegisterRole, std::size_t>, MapRegister*> mapped;
+        std::map<std::string, MapRegister*, std::less<>> parameters;
+        for (MapRegister& reg : map_.registers) {
+            if (reg.role == RegisterRole::Parameter) parameters.emplace(reg.parameter, &reg);
+            else mapped.emplace(std::pair{reg.role, reg.documentRow}, &reg);
+        }
         for (Finding& finding : CheckProject(folder_)) {
             const std::string document = lowerCase(finding.document);
             std::vector<Finding>* place = nullptr;
             if (finding.code != "capacity" && finding.code != "unreadable") {
                 if (finding.row && (document == "rinfocob.xml" || document == "tinfocob.xml")) {
                     const RegisterRole role = document == "rinfocob.xml" ? RegisterRole::Received : RegisterRole::Sent;
-                    for (MapRegister& reg : map_.registers)
-                        if (reg.role == role && reg.documentRow == *finding.row) place = &reg.findings;
+                    if (const auto reg = mapped.find(std::pair{role, *finding.row}); reg != mapped.end())
+                        place = &reg->second->findings;
                 } else if (finding.row && (document == "rcobdef.xml" || document == "tcobdef.xml")) {
                     std::vector<MapFrame>& frames = document == "rcobdef.xml" ? map_.receiveFrames : map_.transmitFrames;
                     if (*finding.row <= frames.size()) place = &frames[*finding.row - 1].findings;
                 } else if (document == "pargen.xml") {
-                    for (MapRegister& reg : map_.registers)
-                        if (reg.role == RegisterRole::Parameter && reg.parameter == finding.attribute) place = &reg.findings;
+                    if (const auto reg = parameters.find(finding.attribute); reg != parameters.end())
+                        place = &reg->second->findings;
                 }
             }
             (place ? *place : map_.otherFindings).push_back(std::move(finding));

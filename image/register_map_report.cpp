@@ -66,8 +66,14 @@ std::string frameText(const RegisterMap& map, const MapRegister& reg, bool withM
 std::string pgnText(const MapFrame& frame)
 {
     if (!frame.pgn) return "? (\"" + frame.pgnText + "\")";
-    if (!frame.j1939) return "identifier " + hex(*frame.pgn, 3);
+    if (!frame.j1939) return hex(*frame.pgn, 3) + " (" + std::to_string(*frame.pgn) + ")";
     return std::to_string(*frame.pgn) + " (" + pgnHex(*frame.pgn) + ")";
+}
+
+// What tells the frames apart on the bus: the PGN, or the 11-bit identifier without pargen.xml.
+std::string frameKey(const RegisterMap& map)
+{
+    return map.layout == RegisterMapLayout::J1939 ? "PGN" : "Identifier";
 }
 
 std::string pduText(const MapFrame& frame)
@@ -135,7 +141,7 @@ std::string frameHeading(const MapFrame& frame)
 {
     std::string text = "Frame " + std::to_string(frame.number);
     if (!frame.mnemonic.empty()) text += " " + frame.mnemonic;
-    text += ": " + (frame.j1939 ? "PGN " : std::string()) + pgnText(frame);
+    text += (frame.j1939 ? ": PGN " : ": identifier ") + pgnText(frame);
     if (const std::string pdu = pduText(frame); !pdu.empty()) text += ", " + pdu;
     return text + ", " + addressText(frame);
 }
@@ -192,9 +198,26 @@ constexpr std::string_view kRegisterColumnNote =
 
 // ---- Text ----
 
+// The characters a terminal shows for text: UTF-8 continuation bytes take no column.
+std::size_t columns(std::string_view text)
+{
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 std::string padded(const std::string& text, std::size_t width)
 {
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+    const std::size_t used = columns(text);
+    return used >= width ? text : text + std::string(width - used, ' ');
+}
+
+// Text for the terminal: a control character of a mnemonic (a line break, an escape sequence)
+// is shown as "?", so that it neither breaks the table nor reaches the terminal.
+std::string plain(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
 }
 
 std::string textTable(const std::vector<std::vector<std::string>>& rows,
@@ -202,7 +225,7 @@ std::string textTable(const std::vector<std::vector<std::string>>& rows,
 {
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const auto& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], columns(row[c]));
     std::string out;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         std::string line;
@@ -246,12 +269,13 @@ std::vector<std::string> RegisterMapNotes(const RegisterMap& map)
 
 std::string RegisterMapText(const RegisterMap& map)
 {
-    std::string out = "Register map of " + map.projectName + "\n\n";
-    for (const auto& [name, value] : facts(map)) out += padded(name + ":", 24) + value + "\n";
+    std::string out = "Register map of " + plain(map.projectName) + "\n\n";
+    for (const auto& [name, value] : facts(map)) out += padded(name + ":", 24) + plain(value) + "\n";
 
     out += "\nRegisters\n";
     std::vector<std::vector<std::string>> rows = {
-        {"Register", "Direction", "Frame", "PGN", "PDU", "Source or identifier", "High", "Low", "Order", "Write J1939"}};
+        {"Register", "Direction", "Frame", frameKey(map), "PDU", "Source or identifier", "High", "Low", "Order",
+         "Write J1939"}};
     std::vector<std::vector<std::string>> below = {{}};
     for (const MapRegister& reg : map.registers) {
         const MapFrame* frame = map.frameOf(reg);
@@ -261,9 +285,10 @@ std::string RegisterMapText(const RegisterMap& map)
         if (reg.role == RegisterRole::Parameter) row.insert(row.end(), {"", "", ""});
         else row.insert(row.end(), {ByteChoiceText(reg.high()), ByteChoiceText(reg.low()), shortOrder(reg)});
         row.push_back(writeText(map, reg));
+        for (std::string& cell : row) cell = plain(std::move(cell));
         rows.push_back(std::move(row));
         std::vector<std::string> lines;
-        for (const Finding& finding : reg.findings) lines.push_back(FindingLine(finding));
+        for (const Finding& finding : reg.findings) lines.push_back(plain(FindingLine(finding)));
         below.push_back(std::move(lines));
     }
     if (map.registers.empty()) out += "No register is mapped.\n";
@@ -277,7 +302,7 @@ std::string RegisterMapText(const RegisterMap& map)
         out += receive ? "\nReceive frames (CAN to Modbus)\n" : "\nTransmit frames (Modbus to CAN)\n";
         if (frames->empty()) out += "None.\n";
         for (const MapFrame& frame : *frames) {
-            out += frameHeading(frame) + "\n";
+            out += plain(frameHeading(frame)) + "\n";
             for (std::size_t b = 0; b < 8; ++b) {
                 if (frame.bytes[b].empty()) continue;
                 std::string uses;
@@ -286,7 +311,7 @@ std::string RegisterMapText(const RegisterMap& map)
             }
             if (const std::vector<int> unused = unusedBytes(frame); !unused.empty())
                 out += "  " + unusedLabel(frame) + ": " + bytesList(unused) + "\n";
-            for (const Finding& finding : frame.findings) out += "  " + FindingLine(finding) + "\n";
+            for (const Finding& finding : frame.findings) out += "  " + plain(FindingLine(finding)) + "\n";
         }
     }
 
@@ -294,7 +319,7 @@ std::string RegisterMapText(const RegisterMap& map)
     for (const std::string& note : RegisterMapNotes(map)) out += "- " + note + "\n";
     if (!map.otherFindings.empty()) {
         out += "\nOther findings of the check\n";
-        for (const Finding& finding : map.otherFindings) out += FindingLine(finding) + "\n";
+        for (const Finding& finding : map.otherFindings) out += plain(FindingLine(finding)) + "\n";
     }
     return out;
 }
@@ -331,12 +356,12 @@ std::string RegisterMapCsv(const RegisterMap& map)
             mapped ? std::to_string(reg.documentRow) : "",
             mapped ? (reg.frameNumber ? std::to_string(*reg.frameNumber) : "") : "",
             frame ? frame->mnemonic : "",
-            frame && frame->pgn ? std::to_string(*frame->pgn) : "",
-            frame && frame->pgn ? (frame->j1939 ? pgnHex(*frame->pgn) : hex(*frame->pgn, 3)) : "",
+            frame && frame->j1939 && frame->pgn ? std::to_string(*frame->pgn) : "",
+            frame && frame->j1939 && frame->pgn ? pgnHex(*frame->pgn) : "",
             frame && frame->pduFormat() ? (frame->pdu1() ? "PDU1" : "PDU2") : "",
             frame && frame->pdu1() ? std::to_string(frame->destination()) : "",
             frame && frame->direction == Direction::Receive && frame->device ? std::to_string(*frame->device) : "",
-            transmitJ1939 ? hex(*frame->identifier, 8) : "",
+            transmitJ1939 ? hex(*frame->identifier, 8) : (frame && !frame->j1939 && frame->pgn ? hex(*frame->pgn, 3) : ""),
             transmitJ1939 ? std::to_string(frame->priority) : "",
             transmitJ1939 ? std::to_string(frame->dataPage) : "",
             mapped ? ByteChoiceText(reg.high()) : "",
@@ -398,8 +423,8 @@ std::string RegisterMapMarkdown(const RegisterMap& map)
     out += "\n## Registers\n\n";
     if (map.registers.empty()) out += "No register is mapped.\n";
     else {
-        out += "| Register | Direction | Frame | PGN | PDU | Source or identifier | High | Low | Byte order | Write J1939 | "
-               "Findings |\n";
+        out += "| Register | Direction | Frame | " + frameKey(map) +
+               " | PDU | Source or identifier | High | Low | Byte order | Write J1939 | Findings |\n";
         out += "|---:|---|---|---|---|---|---|---|---|---|---|\n";
         for (const MapRegister& reg : map.registers) {
             const MapFrame* frame = map.frameOf(reg);
@@ -526,8 +551,9 @@ std::string RegisterMapHtml(const RegisterMap& map)
     if (map.registers.empty()) {
         out += "<p>No register is mapped.</p>\n";
     } else {
-        out += "<table id=\"registers\">\n<thead><tr><th>Register</th><th>Direction</th><th>Frame</th><th>PGN</th>"
-               "<th>PDU</th><th>Source or identifier</th><th>High byte</th><th>Low byte</th><th>Byte order</th>"
+        out += "<table id=\"registers\">\n<thead><tr><th>Register</th><th>Direction</th><th>Frame</th><th>" +
+               frameKey(map) +
+               "</th><th>PDU</th><th>Source or identifier</th><th>High byte</th><th>Low byte</th><th>Byte order</th>"
                "<th>Write J1939</th><th>Findings</th></tr></thead>\n<tbody>\n";
         for (const MapRegister& reg : map.registers) {
             const MapFrame* frame = map.frameOf(reg);
