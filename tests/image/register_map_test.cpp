@@ -11,10 +11,12 @@
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -171,6 +173,58 @@ TEST(RegisterMapAgainstImage, EveryRowIsWhatTheImageHolds)
     }
     // Most seeds build.
     EXPECT_GT(built, 120);
+}
+
+// Mnemonics are the user's own text: markup, control characters, bytes of an 8-bit code page and
+// characters beyond ASCII are shown as text in every format and never break its layout.
+TEST(RegisterMapFormats, MnemonicsStayText)
+{
+    test::TempFolder folder;
+    test::WriteText(folder / "RCobDef.xml",
+                    "<COBID><row PGN=\"61444\" ID_DEV=\"0\" Mnemonic=\"&lt;script&gt;alert(1)&lt;/script&gt; | *x*\"/>"
+                    "<row PGN=\"65262\" ID_DEV=\"0\" Mnemonic=\"\xC3\x96ltemperatur\x1B[31m&#10;next\"/>"
+                    "<row PGN=\"65263\" ID_DEV=\"0\" Mnemonic=\"K\xFChler\"/></COBID>");
+    test::WriteText(folder / "RInfoCob.xml", "<RInfoCob><row Index=\"1\" NrPdo=\"1\" PosComp=\"1\"/>"
+                                             "<row Index=\"2\" NrPdo=\"2\" PosComp=\"2\"/>"
+                                             "<row Index=\"3\" NrPdo=\"3\" PosComp=\"3\"/></RInfoCob>");
+    const RegisterMap map = ReadRegisterMap(folder.path());
+    ASSERT_EQ(map.receiveFrames.size(), 3u);
+
+    // The text lines up its rows by characters, and no control character reaches the terminal.
+    const std::string text = RegisterMapText(map);
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    std::istringstream lines(text);
+    std::vector<std::size_t> directionColumns;
+    for (std::string line; std::getline(lines, line);)
+        if (const std::size_t at = line.find("CAN to Modbus"); at != std::string::npos && line.find("none") != std::string::npos) {
+            const std::string before = line.substr(0, at);
+            directionColumns.push_back(static_cast<std::size_t>(std::count_if(
+                before.begin(), before.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; })));
+        }
+    ASSERT_EQ(directionColumns.size(), 3u) << text;
+    EXPECT_EQ(directionColumns[0], directionColumns[1]);
+    EXPECT_EQ(directionColumns[0], directionColumns[2]);
+
+    // The page is well-formed, has no script, and shows the mnemonics as written.
+    const std::string page = RegisterMapHtml(map);
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_string(page.c_str())) << page;
+    EXPECT_TRUE(document.select_nodes("//script").empty());
+    EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt; | *x*"), std::string::npos);
+    EXPECT_NE(page.find("K\xEF\xBF\xBDhler"), std::string::npos) << "a byte that is no UTF-8 is U+FFFD";
+    EXPECT_NE(page.find("\xC3\x96ltemperatur"), std::string::npos);
+
+    // Markdown shows the markup and the table's bar as text; a line break does not end the row.
+    const std::string markdown = RegisterMapMarkdown(map);
+    EXPECT_NE(markdown.find("&lt;script&gt;alert(1)&lt;/script&gt; \\| \\*x\\*"), std::string::npos) << markdown;
+    const std::size_t row = markdown.find("\n| 2 | CAN to Modbus | 2 ");
+    ASSERT_NE(row, std::string::npos) << markdown;
+    const std::string rowLine = markdown.substr(row + 1, markdown.find('\n', row + 1) - row - 1);
+    EXPECT_NE(rowLine.find("next"), std::string::npos) << rowLine;
+    EXPECT_EQ(rowLine.back(), '|');
+
+    // CSV keeps the text and quotes the line break.
+    EXPECT_NE(RegisterMapCsv(map).find("\"\xC3\x96ltemperatur\x1B[31m\nnext\""), std::string::npos);
 }
 
 }  // namespace
