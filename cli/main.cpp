@@ -3,6 +3,7 @@
 #include "cli/check_command.h"
 #include "cli/dump_command.h"
 #include "cli/merge_command.h"
+#include "cli/replay_command.h"
 #include "cli/report_command.h"
 #include "cli/table_commands.h"
 #include "cli/update_command.h"
@@ -55,6 +56,9 @@ int main(int argc, char** argv)
     trelvant::cli::ReportOptions report;
     CLI::App* reportCommand = trelvant::cli::AddReportCommand(tool, report);
     commands.push_back(reportCommand);
+    trelvant::cli::ReplayCommandOptions replay;
+    CLI::App* replayCommand = trelvant::cli::AddReplayCommand(tool, replay);
+    commands.push_back(replayCommand);
 
     // Arguments in UTF-8 on every platform, for project folders named in any script.
     std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
@@ -87,6 +91,7 @@ int main(int argc, char** argv)
         if (exportCommand->parsed()) return trelvant::cli::RunExport(exportOptions, std::cerr);
         if (dumpCommand->parsed()) return trelvant::cli::RunDump(dump, std::cout, std::cerr);
         if (reportCommand->parsed()) return trelvant::cli::RunReport(report, std::cout, std::cerr);
+        if (replayCommand->parsed()) return trelvant::cli::RunReplay(replay, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {
         std::cerr << "Not enough memory to complete the operation\n";
         return 1;

@@ -30,7 +30,7 @@ TEST_P(CliUsage, IsRefusedWithUsageTextAndWritesNothing)
     const test::ToolRun run = RunTool(arguments);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find(GetParam().errorText), std::string::npos) << run.err;
-    static const std::set<std::string> commands = {"build", "check", "dump", "merge", "report", "update"};
+    static const std::set<std::string> commands = {"build", "check", "dump", "merge", "replay", "report", "update"};
     const std::string usage =
         !arguments.empty() && commands.contains(arguments[0]) ? "Usage: trelvant-cli " + arguments[0] : "Usage: trelvant-cli";
     EXPECT_NE(run.err.find(usage), std::string::npos) << run.err;
@@ -58,6 +58,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliUsage, testing::Values(
     UsageCase{"ReportWithoutProject", {"report"}, "PROJECT is required"},
     UsageCase{"ReportMissingProject", {"report", "/no/such/project"}, "Directory does not exist"},
     UsageCase{"ReportUnknownFormat", {"report", "PROJECT", "--format", "pdf"}, "pdf"},
+    UsageCase{"ReplayWithoutLog", {"replay", "PROJECT"}, "give PROJECT LOG, or BANK1 BANK2 LOG"},
+    UsageCase{"ReplayFirmwareAndProject", {"replay", "PROJECT", "a.log", "--firmware", "New_Pelmora.sx"},
+              "give LOG alone with --firmware FILE"},
+    UsageCase{"ReplayUnknownMatch", {"replay", "PROJECT", "a.log", "--pgn-match", "fuzzy"}, "fuzzy"},
     UsageCase{"DumpWithoutFiles", {"dump"}, "give BANK1 and BANK2, or --firmware FILE"},
     UsageCase{"DumpWithOneBankFile", {"dump", "bank1.bin"}, "give BANK1 and BANK2, or --firmware FILE"},
     UsageCase{"DumpBankFilesAndFirmware", {"dump", "bank1.bin", "bank2.bin", "--firmware", "New_Pelmora.sx"}, "excludes"},
