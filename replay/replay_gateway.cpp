@@ -210,7 +210,7 @@ ReceiveResult ReplayGateway::receive(const CanFrame& frame)
         value = half.high ? static_cast<std::uint16_t>((value & 0x00FF) | byte << 8)
                           : static_cast<std::uint16_t>((value & 0xFF00) | byte);
         const bool first = !written_[half.reg];
-        written_[half.reg] = true;
+        written_[half.reg] = 1;
         if (value == before && !first) continue;
         // One change per register: a register whose two halves both change is told once.
         const auto same = std::find_if(result.changes.begin(), result.changes.end(),

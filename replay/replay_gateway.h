@@ -142,9 +142,10 @@ private:
     std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t> byPdu1PgnAndDevice_;
     std::map<std::uint32_t, std::size_t> configuredPgns_;  // PGN as matched: its first receive frame
     std::multimap<std::uint16_t, std::size_t> flagged_;  // a sent register with its flag set: its transmit frame
-    std::array<RegisterUse, 65536> uses_{};
-    std::array<std::uint16_t, 65536> values_{};
-    std::array<bool, 65536> written_{};
+    // Per register, on the heap: a gateway is small enough for any stack.
+    std::vector<RegisterUse> uses_ = std::vector<RegisterUse>(65536, RegisterUse::None);
+    std::vector<std::uint16_t> values_ = std::vector<std::uint16_t>(65536, 0);
+    std::vector<std::uint8_t> written_ = std::vector<std::uint8_t>(65536, 0);
     std::vector<std::string> notes_;
     ReplayCounts counts_;
 };
