@@ -5,6 +5,9 @@
 #include "cli/merge_command.h"
 #include "cli/replay_command.h"
 #include "cli/report_command.h"
+#ifdef TRELVANT_WITH_MODBUS
+#include "cli/serve_command.h"
+#endif
 #include "cli/table_commands.h"
 #include "cli/update_command.h"
 #include "platform/command_line.h"
@@ -29,6 +32,10 @@ int main(int argc, char** argv)
     tool.footer("This build has no spreadsheet import: it was made without libzip, which the import needs.");
 #elif !defined(TRELVANT_WITH_XLS)
     tool.footer("This build imports .xlsx and .ods workbooks only: .xls needs FreeXL, which it was made without.");
+#endif
+#ifndef TRELVANT_WITH_MODBUS
+    tool.footer(tool.get_footer() + (tool.get_footer().empty() ? "" : "\n") +
+                "This build has no serve command: it was made without libmodbus, which serve needs on a POSIX system.");
 #endif
     trelvant::WriteStandardStreamsAsBytes();
 
@@ -59,6 +66,11 @@ int main(int argc, char** argv)
     trelvant::cli::ReplayCommandOptions replay;
     CLI::App* replayCommand = trelvant::cli::AddReplayCommand(tool, replay);
     commands.push_back(replayCommand);
+#ifdef TRELVANT_WITH_MODBUS
+    trelvant::cli::ServeCommandOptions serve;
+    CLI::App* serveCommand = trelvant::cli::AddServeCommand(tool, serve);
+    commands.push_back(serveCommand);
+#endif
 
     // Arguments in UTF-8 on every platform, for project folders named in any script.
     std::vector<std::string> arguments = trelvant::CommandLineArguments(argc, argv);
@@ -92,6 +104,9 @@ int main(int argc, char** argv)
         if (dumpCommand->parsed()) return trelvant::cli::RunDump(dump, std::cout, std::cerr);
         if (reportCommand->parsed()) return trelvant::cli::RunReport(report, std::cout, std::cerr);
         if (replayCommand->parsed()) return trelvant::cli::RunReplay(replay, std::cout, std::cerr);
+#ifdef TRELVANT_WITH_MODBUS
+        if (serveCommand->parsed()) return trelvant::cli::RunServe(serve, std::cout, std::cerr);
+#endif
     } catch (const std::bad_alloc&) {
         std::cerr << "Not enough memory to complete the operation\n";
         return 1;
