@@ -63,6 +63,33 @@ ImageDump ReadReplayImage(const ImageSource& source)
     return DumpConfigurationImage(*image);
 }
 
+void AddReplayChoices(CLI::App& command, ReplayChoices& choices)
+{
+    command.add_option("--pgn-match", choices.pgnMatch,
+                       "literal: identifier bits 8 to 25 equal the stored PGN; j1939: the J1939 PGNs are equal, "
+                       "without the destination of a PDU1 PGN")
+        ->check(CLI::IsMember({"literal", "j1939"}))
+        ->capture_default_str();
+    command.add_option("--send-on", choices.sendOn,
+                       "flagged-write: a write to a register whose Write J1939 flag is set sends its frame, while "
+                       "pargen.xml enables writing; any-write: a write to any register of a transmit frame sends it")
+        ->check(CLI::IsMember({"flagged-write", "any-write"}))
+        ->capture_default_str();
+    command.add_option("--undriven-byte", choices.undrivenByte,
+                       "The value of a transmit byte that no register drives, 0 to 255 (0xFF: J1939's not available)")
+        ->check(CLI::Range(0, 255))
+        ->default_str("0xFF");
+}
+
+ReplayOptions ReplayOptionsOf(const ReplayChoices& choices)
+{
+    ReplayOptions options;
+    options.pgnMatch = choices.pgnMatch == "j1939" ? PgnMatch::J1939 : PgnMatch::Literal;
+    options.sendOn = choices.sendOn == "any-write" ? SendOn::AnyWrite : SendOn::FlaggedWrite;
+    options.undrivenByte = static_cast<std::uint8_t>(choices.undrivenByte);
+    return options;
+}
+
 CLI::App* AddReplayCommand(CLI::App& tool, ReplayCommandOptions& options)
 {
     std::string assumptions;
@@ -83,11 +110,7 @@ CLI::App* AddReplayCommand(CLI::App& tool, ReplayCommandOptions& options)
                        "Write the register timeline to FILE: time, register, value and receive frame, a line for "
                        "each register a frame changes")
         ->type_name("FILE");
-    replay->add_option("--pgn-match", options.pgnMatch,
-                       "literal: identifier bits 8 to 25 equal the stored PGN; j1939: the J1939 PGNs are equal, "
-                       "without the destination of a PDU1 PGN")
-        ->check(CLI::IsMember({"literal", "j1939"}))
-        ->capture_default_str();
+    AddReplayChoices(*replay, options.choices);
     replay->callback([&options] {
         const std::size_t count = options.arguments.size();
         if (options.firmware ? count != 1 : (count != 2 && count != 3))
@@ -103,7 +126,7 @@ int RunReplay(const ReplayCommandOptions& options, std::ostream& out, std::ostre
         ImageSource source;
         source.firmware = options.firmware;
         source.files.assign(options.arguments.begin(), options.arguments.end() - 1);
-        const ReplayOptions replayOptions{options.pgnMatch == "j1939" ? PgnMatch::J1939 : PgnMatch::Literal};
+        const ReplayOptions replayOptions = ReplayOptionsOf(options.choices);
         ReplayGateway gateway(ReadReplayImage(source), replayOptions);
         CandumpReader log(PathFromUtf8(options.arguments.back()));
 

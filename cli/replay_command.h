@@ -1,5 +1,7 @@
 #pragma once
 
+#include "replay/replay_gateway.h"
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,11 +29,22 @@ struct ImageSource {
 // The image, decoded; throws Error when it cannot be built or read.
 ImageDump ReadReplayImage(const ImageSource& source);
 
+// The options that choose what the replay assumes where the image states nothing; replay and
+// serve share them.
+struct ReplayChoices {
+    std::string pgnMatch = "literal";
+    std::string sendOn = "flagged-write";
+    int undrivenByte = 0xFF;
+};
+
+void AddReplayChoices(CLI::App& command, ReplayChoices& choices);
+ReplayOptions ReplayOptionsOf(const ReplayChoices& choices);
+
 struct ReplayCommandOptions {
     std::vector<std::string> arguments;  // IMAGE... LOG
     std::optional<std::string> firmware;
     std::optional<std::string> csv;
-    std::string pgnMatch = "literal";
+    ReplayChoices choices;
 };
 
 // Adds "replay" to the tool; its options land in options.

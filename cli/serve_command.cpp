@@ -301,11 +301,7 @@ CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options)
                       "Write the frames that Modbus writes send to FILE as a candump log, complete when the server ends")
         ->type_name("FILE");
     serve->add_flag("--one-based", options.oneBased, "Request address a is stored register a + 1");
-    serve->add_option("--pgn-match", options.pgnMatch,
-                      "literal: identifier bits 8 to 25 equal the stored PGN; j1939: the J1939 PGNs are equal, "
-                      "without the destination of a PDU1 PGN")
-        ->check(CLI::IsMember({"literal", "j1939"}))
-        ->capture_default_str();
+    AddReplayChoices(*serve, options.choices);
     serve->callback([&options] {
         if (options.firmware ? !options.image.empty() : options.image.empty())
             throw CLI::ValidationError("serve", options.firmware ? "give no IMAGE with --firmware FILE"
@@ -324,7 +320,7 @@ int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream
         ImageSource source;
         source.firmware = options.firmware;
         source.files = options.image;
-        const ReplayOptions replayOptions{options.pgnMatch == "j1939" ? PgnMatch::J1939 : PgnMatch::Literal};
+        const ReplayOptions replayOptions = ReplayOptionsOf(options.choices);
         ReplayGateway gateway(ReadReplayImage(source), replayOptions);
         CandumpReader log(PathFromUtf8(options.log));
         std::unique_ptr<CandumpWriter> sendLog;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/replay_command.h"
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,7 +22,7 @@ struct ServeCommandOptions {
     bool step = false;                     // a frame per line of standard input instead
     std::optional<std::string> sendLog;    // the frames that writes send, as a candump log
     bool oneBased = false;                 // the address a of a request is stored register a + 1
-    std::string pgnMatch = "literal";
+    ReplayChoices choices;
 };
 
 // Adds "serve" to the tool; its options land in options.

@@ -69,9 +69,16 @@ std::vector<std::string> ReplayGateway::Assumptions(const ReplayOptions& options
                         "specific byte of a PDU1 PGN (PDU format below 240), its destination, counts on neither side "
                         "(--pgn-match literal compares identifier bits 8 to 25 with the stored value)");
     lines.push_back("Several receive frames of one PGN and source address: the first in table order takes the frames");
-    lines.push_back("A transmit frame is sent once after a Modbus write (function 06 or 16) to a register whose Write "
-                    "J1939 flag is set, while pargen.xml's Write_J1939 switch is on; nothing else sends frames");
-    lines.push_back("A transmit byte that no register drives is 0xFF (J1939's \"not available\"); frames have 8 bytes");
+    if (options.sendOn == SendOn::FlaggedWrite)
+        lines.push_back("--send-on flagged-write: a transmit frame is sent once after a Modbus write (function 06 or "
+                        "16) to a register of it whose Write J1939 flag is set, while pargen.xml's Write_J1939 switch "
+                        "is on; nothing else sends frames (--send-on any-write: a write to any register of it)");
+    else
+        lines.push_back("--send-on any-write: a transmit frame is sent once after a Modbus write (function 06 or 16) "
+                        "to any register of it, Write J1939 flags and switch aside; nothing else sends frames "
+                        "(--send-on flagged-write: only flagged registers, while pargen.xml enables writing)");
+    lines.push_back("--undriven-byte " + hex(options.undrivenByte, 2) + ": a transmit byte that no register drives" +
+                    (options.undrivenByte == 0xFF ? " is J1939's \"not available\"" : "") + "; frames have 8 bytes");
     lines.push_back("TO_ModReg and the remote request registers are served as read-only 0: what the device does with "
                     "them, the delete flags and Peer_to_Peer is the device's and is not replayed");
     return lines;
@@ -135,9 +142,10 @@ ReplayGateway::ReplayGateway(const ImageDump& image, ReplayOptions options) : op
                 }
                 halves.push_back({row.index, choice, high});
             }
-            if (!receive && row.writeJ1939.value_or(0) != 0) {
-                flagged_.emplace(row.index, row.nrPdo - 1u);
-                if (writeEnabled_) transmitFrames_[row.nrPdo - 1u].sendable = true;
+            const bool sends = options_.sendOn == SendOn::AnyWrite || (writeEnabled_ && row.writeJ1939.value_or(0) != 0);
+            if (!receive && sends) {
+                senders_.emplace(row.index, row.nrPdo - 1u);
+                transmitFrames_[row.nrPdo - 1u].sendable = true;
             }
         }
     }
@@ -156,9 +164,10 @@ ReplayGateway::ReplayGateway(const ImageDump& image, ReplayOptions options) : op
     if (!silent.empty()) {
         std::string list;
         for (const std::size_t f : silent) list += (list.empty() ? "" : ", ") + std::to_string(f);
-        notes_.push_back((silent.size() == 1 ? "Transmit frame " : "Transmit frames ") + list +
-                         (writeEnabled_ ? " can never be sent: no register of theirs has its Write J1939 flag set"
-                                        : " can never be sent: pargen.xml's Write_J1939 switch is off"));
+        const char* why = options_.sendOn == SendOn::AnyWrite ? " can never be sent: no register drives them"
+                          : writeEnabled_ ? " can never be sent: no register of theirs has its Write J1939 flag set"
+                                          : " can never be sent: pargen.xml's Write_J1939 switch is off";
+        notes_.push_back((silent.size() == 1 ? "Transmit frame " : "Transmit frames ") + list + why);
     }
 }
 
@@ -237,8 +246,7 @@ std::vector<CanFrame> ReplayGateway::write(std::uint16_t first, std::span<const 
         const auto reg = static_cast<std::uint16_t>(first + i);
         values_[reg] = registers[i];
         ++counts_.registerWrites;
-        if (!writeEnabled_) continue;
-        const auto [from, to] = flagged_.equal_range(reg);
+        const auto [from, to] = senders_.equal_range(reg);
         for (auto it = from; it != to; ++it) frames.insert(it->second);
     }
     std::vector<CanFrame> sent;
@@ -254,7 +262,7 @@ CanFrame ReplayGateway::transmitFrame(std::size_t frame, std::int64_t time) cons
     out.id = transmitFrames_.at(frame).identifier & 0x1FFFFFFF;
     out.extended = true;
     out.length = 8;
-    out.data.fill(0xFF);
+    out.data.fill(options_.undrivenByte);
     for (const Half& half : transmitFrames_[frame].halves) {
         const std::uint16_t value = values_[half.reg];
         out.data[static_cast<std::size_t>(half.byte - 1)] =
@@ -309,7 +317,7 @@ std::vector<std::string> ReplayGateway::summary() const
         if (!undriven.empty())
             lines.push_back("Transmit frame " + std::to_string(f + 1) + " (identifier " +
                             hex(transmitFrames_[f].identifier, 8) + "): " + bytesText(undriven) +
-                            " driven by no register, sent as 0xFF");
+                            " driven by no register, sent as " + hex(options_.undrivenByte, 2));
     }
     if (counts_.registerWrites > 0 || counts_.framesSent > 0)
         lines.push_back(counted(counts_.registerWrites, "register") + " written over Modbus, " +

@@ -26,8 +26,16 @@ enum class PgnMatch {
     J1939,    // the J1939 PGNs are equal: the PDU specific byte counts only for PDU2 (PDU format 240 and up)
 };
 
+// What makes the gateway send a transmit frame.
+enum class SendOn {
+    FlaggedWrite,  // a Modbus write to a register whose Write J1939 flag is set, while pargen.xml enables writing
+    AnyWrite,      // a Modbus write to any register of the frame, flags and switch aside
+};
+
 struct ReplayOptions {
     PgnMatch pgnMatch = PgnMatch::Literal;
+    SendOn sendOn = SendOn::FlaggedWrite;
+    std::uint8_t undrivenByte = 0xFF;  // a transmit byte that no register drives
 };
 
 // What the replay says of a register.
@@ -96,13 +104,14 @@ public:
 
     // Whether a Modbus write may set count registers from first: every one is a sent register.
     bool writable(std::uint16_t first, std::size_t count) const;
-    // Sets the registers of one write request (all writable), then gives the frames it sends:
-    // each transmit frame with a register of the request whose Write J1939 flag is set, once, in
-    // frame order, while pargen.xml enables writing. time goes into the frames.
+    // Sets the registers of one write request (all writable), then gives the frames it sends,
+    // once each, in frame order: with SendOn::FlaggedWrite each transmit frame with a register of
+    // the request whose Write J1939 flag is set, while pargen.xml enables writing; with
+    // SendOn::AnyWrite each transmit frame of a register of the request. time goes into the frames.
     std::vector<CanFrame> write(std::uint16_t first, std::span<const std::uint16_t> registers, std::int64_t time);
 
     // Transmit frame (0-based) as the registers make it now: the image's identifier, 8 bytes, a
-    // byte that no register drives 0xFF.
+    // byte that no register drives the option's undriven byte.
     CanFrame transmitFrame(std::size_t frame, std::int64_t time = 0) const;
 
     const ReplayCounts& counts() const { return counts_; }
@@ -127,7 +136,7 @@ private:
     struct TransmitFrame {
         std::uint32_t identifier = 0;
         std::vector<Half> halves;
-        bool sendable = false;  // a register with its Write J1939 flag set, while writing is enabled
+        bool sendable = false;  // a write can send it
     };
 
     std::uint32_t key(std::uint32_t pgn) const;
@@ -141,7 +150,7 @@ private:
     // With the literal match, the first frame of each PDU1 PGN without its destination, and device.
     std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t> byPdu1PgnAndDevice_;
     std::map<std::uint32_t, std::size_t> configuredPgns_;  // PGN as matched: its first receive frame
-    std::multimap<std::uint16_t, std::size_t> flagged_;  // a sent register with its flag set: its transmit frame
+    std::multimap<std::uint16_t, std::size_t> senders_;  // a sent register whose write sends: its transmit frame
     // Per register, on the heap: a gateway is small enough for any stack.
     std::vector<RegisterUse> uses_ = std::vector<RegisterUse>(65536, RegisterUse::None);
     std::vector<std::uint16_t> values_ = std::vector<std::uint16_t>(65536, 0);

@@ -91,13 +91,21 @@ TEST(ReplayGateway, ADestinationSpecificPgnMatchesByTheChosenRule)
     EXPECT_EQ(j1939.counts().shortFrames, 1u);
 }
 
-TEST(ReplayGateway, WithWritingSwitchedOffNothingIsSent)
+// The example's transmit frame 1 (0x18FF1021) carries registers 200 (B1 B2) and 201 (B3 B4), both
+// flags clear, and pargen.xml switches writing off.
+TEST(ReplayGateway, WhatAWriteSendsFollowsTheChosenRule)
 {
-    ReplayGateway gateway(built(TRELVANT_EXAMPLE_PROJECT));
-    EXPECT_TRUE(gateway.writable(200, 2));
-    EXPECT_TRUE(gateway.write(200, std::array<std::uint16_t, 2>{1, 2}, 0).empty());
-    ASSERT_FALSE(gateway.notes().empty());
-    EXPECT_NE(gateway.notes().back().find("can never be sent"), std::string::npos);
+    ReplayGateway flagged(built(TRELVANT_EXAMPLE_PROJECT));
+    EXPECT_TRUE(flagged.writable(200, 2));
+    EXPECT_TRUE(flagged.write(200, std::array<std::uint16_t, 2>{1, 2}, 0).empty());
+    ASSERT_FALSE(flagged.notes().empty());
+    EXPECT_NE(flagged.notes().back().find("can never be sent"), std::string::npos);
+
+    ReplayGateway any(built(TRELVANT_EXAMPLE_PROJECT), {PgnMatch::Literal, SendOn::AnyWrite, 0x00});
+    const std::vector<CanFrame> sent = any.write(201, std::array<std::uint16_t, 1>{0x0A0B}, 0);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], extended(0x18FF1021, {0x00, 0x00, 0x0A, 0x0B, 0x00, 0x00, 0x00, 0x00}));
+    for (const std::string& note : any.notes()) EXPECT_EQ(note.find("can never be sent"), std::string::npos) << note;
 }
 
 }  // namespace
