@@ -12,23 +12,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
 namespace trelvant::cli {
 namespace {
-
-// "1436509052.249713", as candump writes its times.
-std::string timeText(std::int64_t micros)
-{
-    char text[32];
-    const char* sign = micros < 0 ? "-" : "";
-    const std::uint64_t magnitude = micros < 0 ? 0 - static_cast<std::uint64_t>(micros) : static_cast<std::uint64_t>(micros);
-    std::snprintf(text, sizeof text, "%s%llu.%06llu", sign, static_cast<unsigned long long>(magnitude / 1000000),
-                  static_cast<unsigned long long>(magnitude % 1000000));
-    return text;
-}
 
 void skippedLines(const CandumpReader& log, std::ostream& out)
 {
@@ -146,7 +134,7 @@ int RunReplay(const ReplayCommandOptions& options, std::ostream& out, std::ostre
         while (const std::optional<CanFrame> frame = log.next()) {
             const ReceiveResult result = gateway.receive(*frame);
             if (!csv || result.changes.empty()) continue;
-            const std::string prefix = timeText(frame->time) + ",";
+            const std::string prefix = CandumpTimeText(frame->time) + ",";
             const std::string suffix = "," + std::to_string(*result.frame + 1) + "\r\n";
             for (const RegisterChange& change : result.changes) {
                 line = prefix;

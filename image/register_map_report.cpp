@@ -117,6 +117,38 @@ std::string halfText(const ByteUse& use)
     return std::to_string(use.reg) + (use.high ? " high" : " low");
 }
 
+// The register halves a frame byte goes with: "200 high, 201 low"; empty for none.
+std::string usesText(const std::vector<ByteUse>& uses)
+{
+    std::string text;
+    for (const ByteUse& use : uses) text += (text.empty() ? "" : ", ") + halfText(use);
+    return text;
+}
+
+// The cells of a register's row after the register itself, as every table of registers shows
+// them: direction, frame, PGN, PDU, source or identifier, high byte, low byte, byte order, Write
+// J1939. order gives the byte order's text.
+std::vector<std::string> registerCells(const RegisterMap& map, const MapRegister& reg,
+                                       std::string (*order)(const MapRegister&))
+{
+    const MapFrame* frame = map.frameOf(reg);
+    const bool mapped = reg.role != RegisterRole::Parameter;
+    return {directionText(reg.role),
+            frameText(map, reg, true),
+            frame ? pgnText(*frame) : "",
+            frame ? pduText(*frame) : "",
+            frame ? addressText(*frame) : "",
+            mapped ? ByteChoiceText(reg.high()) : "",
+            mapped ? ByteChoiceText(reg.low()) : "",
+            order(reg),
+            writeText(map, reg)};
+}
+
+std::string longOrder(const MapRegister& reg)
+{
+    return reg.byteOrder().value_or("");
+}
+
 std::string bytesList(const std::vector<int>& bytes)
 {
     std::string text;
@@ -278,13 +310,8 @@ std::string RegisterMapText(const RegisterMap& map)
          "Write J1939"}};
     std::vector<std::vector<std::string>> below = {{}};
     for (const MapRegister& reg : map.registers) {
-        const MapFrame* frame = map.frameOf(reg);
-        std::vector<std::string> row = {registerText(reg), directionText(reg.role), frameText(map, reg, true)};
-        if (frame) row.insert(row.end(), {pgnText(*frame), pduText(*frame), addressText(*frame)});
-        else row.insert(row.end(), {"", "", ""});
-        if (reg.role == RegisterRole::Parameter) row.insert(row.end(), {"", "", ""});
-        else row.insert(row.end(), {ByteChoiceText(reg.high()), ByteChoiceText(reg.low()), shortOrder(reg)});
-        row.push_back(writeText(map, reg));
+        std::vector<std::string> row = registerCells(map, reg, shortOrder);
+        row.insert(row.begin(), registerText(reg));
         for (std::string& cell : row) cell = plain(std::move(cell));
         rows.push_back(std::move(row));
         std::vector<std::string> lines;
@@ -305,9 +332,7 @@ std::string RegisterMapText(const RegisterMap& map)
             out += plain(frameHeading(frame)) + "\n";
             for (std::size_t b = 0; b < 8; ++b) {
                 if (frame.bytes[b].empty()) continue;
-                std::string uses;
-                for (const ByteUse& use : frame.bytes[b]) uses += (uses.empty() ? "" : ", ") + halfText(use);
-                out += "  B" + std::to_string(b + 1) + ": " + uses + "\n";
+                out += "  B" + std::to_string(b + 1) + ": " + usesText(frame.bytes[b]) + "\n";
             }
             if (const std::vector<int> unused = unusedBytes(frame); !unused.empty())
                 out += "  " + unusedLabel(frame) + ": " + bytesList(unused) + "\n";
@@ -427,15 +452,12 @@ std::string RegisterMapMarkdown(const RegisterMap& map)
                " | PDU | Source or identifier | High | Low | Byte order | Write J1939 | Findings |\n";
         out += "|---:|---|---|---|---|---|---|---|---|---|---|\n";
         for (const MapRegister& reg : map.registers) {
-            const MapFrame* frame = map.frameOf(reg);
-            const bool mapped = reg.role != RegisterRole::Parameter;
             std::string findings;
             for (const Finding& finding : reg.findings) findings += (findings.empty() ? "" : "; ") + FindingLine(finding);
-            out += markdownRow({registerText(reg), directionText(reg.role), frameText(map, reg, true),
-                                frame ? pgnText(*frame) : "", frame ? pduText(*frame) : "",
-                                frame ? addressText(*frame) : "", mapped ? ByteChoiceText(reg.high()) : "",
-                                mapped ? ByteChoiceText(reg.low()) : "", reg.byteOrder().value_or(""),
-                                writeText(map, reg), findings});
+            std::vector<std::string> row = registerCells(map, reg, longOrder);
+            row.insert(row.begin(), registerText(reg));
+            row.push_back(findings);
+            out += markdownRow(row);
         }
         out += "\n" + markdown(kRegisterColumnNote) + "\n";
     }
@@ -448,11 +470,8 @@ std::string RegisterMapMarkdown(const RegisterMap& map)
             out += "\n### " + markdown(frameHeading(frame)) + "\n\n";
             out += "| Byte | B1 | B2 | B3 | B4 | B5 | B6 | B7 | B8 |\n|---|---|---|---|---|---|---|---|---|\n";
             out += std::string("| ") + (receive ? "Fills" : "Driven by") + " |";
-            for (const auto& uses : frame.bytes) {
-                std::string cell;
-                for (const ByteUse& use : uses) cell += (cell.empty() ? "" : ", ") + halfText(use);
-                out += " " + (cell.empty() ? std::string("\xE2\x80\x94") : markdown(cell)) + " |";
-            }
+            for (const auto& uses : frame.bytes)
+                out += " " + (uses.empty() ? std::string("\xE2\x80\x94") : markdown(usesText(uses))) + " |";
             out += "\n";
             if (const std::vector<int> unused = unusedBytes(frame); !unused.empty())
                 out += "\n" + unusedLabel(frame) + ": " + bytesList(unused) + ".\n";
@@ -556,14 +575,8 @@ std::string RegisterMapHtml(const RegisterMap& map)
                "</th><th>PDU</th><th>Source or identifier</th><th>High byte</th><th>Low byte</th><th>Byte order</th>"
                "<th>Write J1939</th><th>Findings</th></tr></thead>\n<tbody>\n";
         for (const MapRegister& reg : map.registers) {
-            const MapFrame* frame = map.frameOf(reg);
-            const bool mapped = reg.role != RegisterRole::Parameter;
-            const std::vector<std::string> cells = {
-                directionText(reg.role), frameText(map, reg, true), frame ? pgnText(*frame) : "",
-                frame ? pduText(*frame) : "", frame ? addressText(*frame) : "", mapped ? ByteChoiceText(reg.high()) : "",
-                mapped ? ByteChoiceText(reg.low()) : "", reg.byteOrder().value_or(""), writeText(map, reg)};
             out += "<tr" + rowClass(reg.findings) + "><td class=\"number\">" + html(registerText(reg)) + "</td>";
-            for (const std::string& cell : cells) out += "<td>" + html(cell) + "</td>";
+            for (const std::string& cell : registerCells(map, reg, longOrder)) out += "<td>" + html(cell) + "</td>";
             out += "<td>" + findingItems(reg.findings) + "</td></tr>\n";
         }
         out += "</tbody>\n</table>\n<p class=\"note\">" + html(kRegisterColumnNote) + "</p>\n";
@@ -577,11 +590,8 @@ std::string RegisterMapHtml(const RegisterMap& map)
             out += "<section class=\"frame\">\n<h3>" + html(frameHeading(frame)) + "</h3>\n<table class=\"bytes\"><tr><th>Byte</th>";
             for (int b = 1; b <= 8; ++b) out += "<th>B" + std::to_string(b) + "</th>";
             out += std::string("</tr>\n<tr><th>") + (receive ? "Fills" : "Driven by") + "</th>";
-            for (const auto& uses : frame.bytes) {
-                std::string cell;
-                for (const ByteUse& use : uses) cell += (cell.empty() ? "" : ", ") + halfText(use);
-                out += "<td>" + (cell.empty() ? std::string("\xE2\x80\x94") : html(cell)) + "</td>";
-            }
+            for (const auto& uses : frame.bytes)
+                out += "<td>" + (uses.empty() ? std::string("\xE2\x80\x94") : html(usesText(uses))) + "</td>";
             out += "</tr></table>\n";
             if (const std::vector<int> unused = unusedBytes(frame); !unused.empty())
                 out += "<p class=\"unused\">" + unusedLabel(frame) + ": " + bytesList(unused) + ".</p>\n";

@@ -193,22 +193,27 @@ CandumpLine ParseCandumpLine(std::string_view line)
     return result;
 }
 
-std::string CandumpLineText(const CanFrame& frame, std::string_view interfaceName)
+std::string CandumpTimeText(std::int64_t time)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const bool negative = frame.time < 0;
+    const bool negative = time < 0;
     // Unsigned, so that the earliest time has a magnitude too.
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(frame.time)
-                                             : static_cast<std::uint64_t>(frame.time);
-    std::string text;
-    text.reserve(48 + interfaceName.size());
-    text += negative ? "(-" : "(";
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(time) : static_cast<std::uint64_t>(time);
+    std::string text = negative ? "-" : "";
     char seconds[24];
     text.append(seconds, std::to_chars(std::begin(seconds), std::end(seconds), magnitude / kMicroseconds).ptr);
     char fraction[] = ".000000";
     for (std::uint64_t rest = magnitude % kMicroseconds, at = kFractionDigits; at > 0; --at, rest /= 10)
         fraction[at] = static_cast<char>('0' + rest % 10);
-    text += fraction;
+    return text + fraction;
+}
+
+std::string CandumpLineText(const CanFrame& frame, std::string_view interfaceName)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(48 + interfaceName.size());
+    text += '(';
+    text += CandumpTimeText(frame.time);
     text += ") ";
     text += interfaceName;
     text += ' ';

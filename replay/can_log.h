@@ -51,6 +51,9 @@ struct CandumpLine {
 // these is Malformed; nothing throws.
 CandumpLine ParseCandumpLine(std::string_view line);
 
+// "1436509052.249713": a time in microseconds as candump writes it, seconds and six digits.
+std::string CandumpTimeText(std::int64_t time);
+
 // "(1436509052.249713) can0 18FEF100#0102030405060708", without a line end.
 std::string CandumpLineText(const CanFrame& frame, std::string_view interfaceName = "can0");
 

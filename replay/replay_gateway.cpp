@@ -52,11 +52,6 @@ std::string bytesText(const std::vector<int>& bytes)
 
 }  // namespace
 
-const char* PgnMatchName(PgnMatch match)
-{
-    return match == PgnMatch::Literal ? "literal" : "j1939";
-}
-
 std::vector<std::string> ReplayGateway::Assumptions(const ReplayOptions& options)
 {
     std::vector<std::string> lines;

@@ -159,6 +159,4 @@ private:
     ReplayCounts counts_;
 };
 
-const char* PgnMatchName(PgnMatch match);
-
 }  // namespace trelvant
