@@ -1,5 +1,6 @@
 #include "cli/dump_command.h"
 
+#include "image/bank_files.h"
 #include "image/bank_reader.h"
 #include "image/image_dump.h"
 #include "platform/error.h"
@@ -43,7 +44,10 @@ int RunDump(const DumpOptions& options, std::ostream& out, std::ostream& err)
             ReadBankFile(PathFromUtf8(options.bank1), 1, *image);
             ReadBankFile(PathFromUtf8(options.bank2), 2, *image);
         }
-        const ImageDump dump = DumpConfigurationImage(*image);
+        ImageDump dump = DumpConfigurationImage(*image);
+        if (!options.firmware)
+            dump.unfinishedBuild = BankFileOfUnfinishedBuild(PathFromUtf8(options.bank1)) ||
+                                   BankFileOfUnfinishedBuild(PathFromUtf8(options.bank2));
         out << (options.json ? DumpJson(dump) : DumpText(dump));
     } catch (const Error& e) {
         err << e.what() << "\n";

@@ -1,5 +1,7 @@
 #include "cli/replay_command.h"
 
+#include "cli/output_checks.h"
+#include "image/bank_files.h"
 #include "image/bank_reader.h"
 #include "image/image_builder.h"
 #include "image/image_dump.h"
@@ -48,7 +50,11 @@ ImageDump ReadReplayImage(const ImageSource& source)
         ReadBankFile(PathFromUtf8(source.files.at(0)), 1, *image);
         ReadBankFile(PathFromUtf8(source.files.at(1)), 2, *image);
     }
-    return DumpConfigurationImage(*image);
+    ImageDump dump = DumpConfigurationImage(*image);
+    if (!source.firmware && source.files.size() == 2)
+        dump.unfinishedBuild = BankFileOfUnfinishedBuild(PathFromUtf8(source.files[0])) ||
+                               BankFileOfUnfinishedBuild(PathFromUtf8(source.files[1]));
+    return dump;
 }
 
 void AddReplayChoices(CLI::App& command, ReplayChoices& choices)
@@ -111,6 +117,12 @@ CLI::App* AddReplayCommand(CLI::App& tool, ReplayCommandOptions& options)
 int RunReplay(const ReplayCommandOptions& options, std::ostream& out, std::ostream& err)
 {
     try {
+        if (options.csv) {
+            std::vector<std::filesystem::path> inputs;
+            for (const std::string& argument : options.arguments) inputs.push_back(PathFromUtf8(argument));
+            if (options.firmware) inputs.push_back(PathFromUtf8(*options.firmware));
+            RefuseOutputOverInputs(PathFromUtf8(*options.csv), inputs);
+        }
         ImageSource source;
         source.firmware = options.firmware;
         source.files.assign(options.arguments.begin(), options.arguments.end() - 1);

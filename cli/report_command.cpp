@@ -1,6 +1,7 @@
 #include "cli/report_command.h"
 
 #include "cli/build_command.h"
+#include "cli/output_checks.h"
 #include "image/register_map.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
@@ -35,16 +36,24 @@ CLI::App* AddReportCommand(CLI::App& tool, ReportOptions& options)
                        "self-contained page to read or print, markdown for a wiki or a ticket")
         ->check(CLI::IsMember({"text", "csv", "html", "markdown"}))
         ->capture_default_str();
-    report->add_option("--output", options.output, "Write the report to FILE, replacing it whole, in place of standard output")
+    report->add_option("--output", options.output, "Write the report to FILE, replacing it whole, in place of standard output; - is standard output")
         ->type_name("FILE");
     return report;
 }
 
 int RunReport(const ReportOptions& options, std::ostream& out, std::ostream& err)
 {
-    const RegisterMap map = ReadRegisterMap(PathFromUtf8(options.project));
+    const std::filesystem::path project = PathFromUtf8(options.project);
+    const bool toFile = options.output && *options.output != "-";
+    try {
+        if (toFile) RefuseOutputOverInputs(PathFromUtf8(*options.output), {project});
+    } catch (const Error& e) {
+        err << e.what() << "\n";
+        return 1;
+    }
+    const RegisterMap map = ReadRegisterMap(project);
     const std::string text = FormatRegisterMap(map, kFormats.at(options.format));
-    if (!options.output) {
+    if (!toFile) {
         out << text;
         return 0;
     }

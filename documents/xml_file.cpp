@@ -33,7 +33,7 @@ void WriteDocument(const std::filesystem::path& path, const std::string& bytes)
     if (bytes.size() > kMaxDocumentBytes)
         throw Error("Unable to write to " + DisplayPath(path) + ": the document would be larger than " +
                     std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB, which no reader takes");
-    WriteFileAtomically(path, bytes);
+    WriteFileAtomically(path, bytes, ProjectFile(path.parent_path()));
 }
 
 void SaveXmlFile(const std::filesystem::path& path, const pugi::xml_document& document)

@@ -81,14 +81,15 @@ constexpr std::string_view kMarkerText =
 void writeSet(const std::filesystem::path& bin, const std::vector<Output>& outputs,
               const AfterBankFileReplaced& afterReplaced)
 {
+    const OutputPlace place = ProjectFile(bin.parent_path());
     std::vector<std::unique_ptr<AtomicOutputFile>> files;
     for (const Output& output : outputs) {
-        files.push_back(std::make_unique<AtomicOutputFile>(output.file));
+        files.push_back(std::make_unique<AtomicOutputFile>(output.file, place));
         files.back()->append(output.bytes);
         if (!files.back()->finish()) throw Error(files.back()->failureMessage());
     }
     const std::filesystem::path marker = ResolveFileName(bin / kUnfinishedBuildMarker);
-    WriteFileAtomically(marker, kMarkerText);  // flushed with its folder entry
+    WriteFileAtomically(marker, kMarkerText, place);  // flushed with its folder entry
     for (const auto& file : files) {
         if (!file->publishWithoutFolderSync()) throw Error(file->failureMessage());
         if (afterReplaced) afterReplaced(file->target());
@@ -114,6 +115,11 @@ std::filesystem::path BankSourcePath(const std::filesystem::path& projectFolder)
 bool BuildIncomplete(const std::filesystem::path& binFolder)
 {
     return ExistsAnyCase(binFolder / kUnfinishedBuildMarker);
+}
+
+bool BankFileOfUnfinishedBuild(const std::filesystem::path& bankFile)
+{
+    return BuildIncomplete(bankFile.has_parent_path() ? bankFile.parent_path() : std::filesystem::path("."));
 }
 
 void WriteBankOutputs(const ConfigurationImage& image, const std::filesystem::path& projectFolder,
@@ -149,7 +155,8 @@ std::string BankSourceText(const ConfigurationImage& image)
 void WriteBankSource(const ConfigurationImage& image, const std::filesystem::path& projectFolder)
 {
     // One file replaced by one rename: never half a set, and no marker.
-    WriteFileAtomically(binFolder(projectFolder) / BankSourcePath({}).filename(), BankSourceText(image));
+    WriteFileAtomically(binFolder(projectFolder) / BankSourcePath({}).filename(), BankSourceText(image),
+                        ProjectFile(projectFolder));
 }
 
 }  // namespace trelvant

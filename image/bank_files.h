@@ -20,6 +20,8 @@ inline constexpr std::string_view kUnfinishedBuildMarker = ".build-incomplete";
 
 // Whether the bin folder holds the marker of a build that did not finish replacing its files.
 bool BuildIncomplete(const std::filesystem::path& binFolder);
+// True when the folder of a bank file holds the marker of an incomplete build.
+bool BankFileOfUnfinishedBuild(const std::filesystem::path& bankFile);
 
 // Called after each file of a set has replaced its old version, with the file's path. What it
 // throws ends the write there, as a build killed at that moment ends: the marker stays.

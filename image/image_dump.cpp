@@ -1,6 +1,7 @@
 #include "image/image_dump.h"
 
 #include "documents/pargen_document.h"
+#include "image/bank_files.h"
 #include "platform/json_text.h"
 
 #include <algorithm>
@@ -178,7 +179,7 @@ void decodeJ1939(const ConfigurationImage& image, ImageDump& d)
     });
     d.transmitFrames = table<DumpTransmitFrame>(image.get16(1, kCounts + 2), kTransmitFrameRoom, [&](std::size_t i) {
         const std::uint32_t id = image.get32(2, kTransmitIdentifiers + 4 * i);
-        return DumpTransmitFrame{id, id >> 26 & 7, id >> 24 & 1, id >> 8 & 0xFFFF, id & 0xFF, (id & 0xE2000000u) != 0};
+        return DumpTransmitFrame{id, id >> 26 & 7, id >> 24 & 1, id >> 8 & 0x3FFFF, id & 0xFF, (id & 0xE2000000u) != 0};
     });
     const std::size_t receiveFrames = d.receiveFrames.rows.size();
     const std::size_t transmitFrames = d.transmitFrames.rows.size();
@@ -529,7 +530,11 @@ ImageDump DumpConfigurationImage(const ConfigurationImage& image)
 
 std::string DumpText(const ImageDump& d)
 {
-    std::string out = "Parameter block (bank 1)\n";
+    std::string out;
+    if (d.unfinishedBuild)
+        out += "Unfinished build! The bank files' folder holds " + std::string(kUnfinishedBuildMarker) +
+               ": its last build did not complete and the banks may come from two builds. Build again.\n\n";
+    out += "Parameter block (bank 1)\n";
     Rows parameters{{"Offset", "Element", "Stored", "Meaning"}};
     for (const DumpParameter& p : d.parameters)
         parameters.push_back({std::to_string(p.offset), p.name, std::to_string(p.stored), withMark(p.meaning, p.marked)});
@@ -564,6 +569,7 @@ std::string DumpJson(const ImageDump& d)
 
     Members top = {
         {"layout", JsonString(d.layout == DumpLayout::J1939 ? "J1939" : "CAN 2.0A")},
+        {"unfinishedBuild", jsonBool(d.unfinishedBuild)},
         {"parameters", blockObject(parameters, "  ")},
         {"buildDate", inlineObject({{"offset", jsonNumber(kDateWord)},
                                     {"word", jsonNumber(d.date.word)},

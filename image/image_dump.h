@@ -61,7 +61,7 @@ struct DumpTransmitFrame {
     std::uint32_t identifier = 0;
     unsigned priority = 0;  // bits 26 to 28
     unsigned dataPage = 0;  // bit 24
-    unsigned pgn = 0;       // bits 8 to 23
+    unsigned pgn = 0;       // bits 8 to 25: the J1939 PGN with its data page (130816 for $FF00 on page 1)
     unsigned device = 0;    // bits 0 to 7
     bool marked = false;    // bit 25 or a bit above 28 is set: no field holds it
 
@@ -125,6 +125,9 @@ enum class DumpLayout {
 
 struct ImageDump {
     DumpLayout layout = DumpLayout::J1939;
+    // The bank files lie in a bin folder whose last build stopped among its renames: they may
+    // come from two builds. Set by the reader of the files; the image cannot tell.
+    bool unfinishedBuild = false;
     // In the order of the pargen.xml elements; in the CAN 2.0A layout CANType alone.
     std::vector<DumpParameter> parameters;
     DumpDate date;

@@ -39,7 +39,8 @@ struct MapFrame {
     std::string mnemonic;
     std::string pgnText;  // as typed
     // Receive: the 32 bits of the stored PGN (J1939) or the 11-bit identifier (CAN 2.0A).
-    // Transmit: the PGN part of the identifier, bits 8 to 23 (J1939), or the 16 bits stored (CAN 2.0A).
+    // Transmit: the PGN of the identifier, bits 8 to 25 with the data page (J1939; 130816 for $FF00
+    // on data page 1, as the dump shows it), or the 16 bits stored (CAN 2.0A).
     // None when the text is not an integer.
     std::optional<std::uint32_t> pgn;
     std::optional<std::uint8_t> device;  // ID_DEV as stored: the source address, or the identifier's low byte

@@ -621,7 +621,7 @@ std::string FormatRegisterMap(const RegisterMap& map, RegisterMapFormat format)
 std::filesystem::path WriteRegisterMapHtml(const std::filesystem::path& projectFolder)
 {
     const std::filesystem::path path = projectFolder / kRegisterMapFileName;
-    WriteFileAtomically(path, RegisterMapHtml(ReadRegisterMap(projectFolder)));
+    WriteFileAtomically(path, RegisterMapHtml(ReadRegisterMap(projectFolder)), ProjectFile(projectFolder));
     return path;
 }
 

@@ -281,7 +281,7 @@ MergeResult MergeBank(const MergeJob& job, int stage, const std::filesystem::pat
             report.message(*in.failure);
             return MergeResult::Stopped;
         }
-        AtomicOutputFile out(job.outputFolder / outputName);
+        AtomicOutputFile out(job.outputFolder / outputName, ProjectFile(job.outputFolder));
         RunMergePass(in.file, in.size, stages, &out, report);
         // A stopped stage hands nothing on: its output would be a firmware cut short.
         if (stages[0].result() != MergeResult::Stopped && !out.commit())
@@ -325,7 +325,7 @@ MergeOutcome ExeModFileSxClick(const MergeJob& job, MergeReport& report)
         } else {
             // Only a chain that can reach its end gets an output file.
             std::unique_ptr<AtomicOutputFile> out;
-            if (!stop) out = std::make_unique<AtomicOutputFile>(merged);
+            if (!stop) out = std::make_unique<AtomicOutputFile>(merged, ProjectFile(job.outputFolder));
             RunMergePass(in.file, in.size, stages, out.get(), report);
 
             for (const BankStage& stage : stages) {

@@ -25,9 +25,9 @@ std::string sizeText(std::uint64_t bytes)
 
 }  // namespace
 
-void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, OutputPlace place)
 {
-    AtomicOutputFile file(target);
+    AtomicOutputFile file(target, std::move(place));
     file.append(bytes);
     if (!file.commit()) throw Error(file.failureMessage());
 }

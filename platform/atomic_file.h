@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/atomic_output_file.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -12,7 +14,7 @@ namespace trelvant {
 // Writes bytes whole to a temporary file beside target and renames it over target, as
 // AtomicOutputFile does. On any failure the old file is left as it was, the temporary file is
 // removed and Error("Unable to write to <target>: <reason>") is thrown.
-void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, OutputPlace place = {});
 
 // Flushes a folder's entries to the disk: the files renamed, made and removed in it, so that a
 // power cut brings back none of the old ones. True on Windows, whose renames are written through,

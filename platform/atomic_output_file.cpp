@@ -18,6 +18,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -174,16 +175,83 @@ std::filesystem::path temporaryBeside(const std::filesystem::path& destination)
     return folderOf(destination) / name;
 }
 
-// Temporaries of this destination left by a run that was killed before it could remove them.
+#ifndef _WIN32
+// True when a live run holds the temporary's lock: it is being written.
+bool heldByALiveRun(const std::filesystem::path& temporary)
+{
+    const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return true;  // not ours to judge
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return held;
+}
+#endif
+
+// Temporaries of this destination left by a run that was killed before it could remove them. A
+// temporary that a running writer holds is left alone (on Windows it cannot be removed while open).
 void removeStaleTemporaries(const std::filesystem::path& destination)
 {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folderOf(destination), ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code entryError;
-        if (IsTemporaryOf(it->path().filename(), destination.filename()) &&
-            std::filesystem::is_regular_file(it->symlink_status(entryError)))
-            std::filesystem::remove(it->path(), entryError);
+        if (!IsTemporaryOf(it->path().filename(), destination.filename()) ||
+            !std::filesystem::is_regular_file(it->symlink_status(entryError)))
+            continue;
+#ifndef _WIN32
+        if (heldByALiveRun(it->path())) continue;
+#endif
+        std::filesystem::remove(it->path(), entryError);
     }
+}
+
+// Creates the temporary file, locked against the stale-file removal of other runs; its lock is
+// held through lockDescriptor until the file is renamed or removed. Null with errno set on failure.
+std::FILE* createTemporary(const std::filesystem::path& temporary, int& lockDescriptor)
+{
+#ifdef _WIN32
+    lockDescriptor = -1;
+    return OpenFile(temporary, "wbx");
+#else
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    lockDescriptor = dup(fd);
+    if (lockDescriptor < 0 || flock(lockDescriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (lockDescriptor >= 0) close(lockDescriptor);
+        lockDescriptor = -1;
+        close(fd);
+        unlink(temporary.c_str());
+        errno = error;
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        close(lockDescriptor);
+        lockDescriptor = -1;
+        unlink(temporary.c_str());
+        errno = error;
+    }
+    return file;
+#endif
+}
+
+// Why the file written lies outside folder, or empty when it lies inside: the destination after
+// every link, of the file and of the folders above it.
+std::string outsideOf(const std::filesystem::path& destination, const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    const std::filesystem::path inside = std::filesystem::weakly_canonical(folder, ec);
+    if (ec) return {};  // a missing folder fails on the write itself, with the system's reason
+    const std::filesystem::path real = std::filesystem::weakly_canonical(std::filesystem::absolute(destination, ec), ec);
+    if (ec) return {};
+    auto part = real.begin();
+    for (auto wanted = inside.begin(); wanted != inside.end(); ++wanted, ++part)
+        if (wanted->empty()) break;  // the end of a folder written with a trailing separator
+        else if (part == real.end() || *part != *wanted)
+            return "it leads to " + DisplayPath(real) + ", outside the project folder " + DisplayPath(inside);
+    return {};
 }
 
 }  // namespace
@@ -200,12 +268,24 @@ bool IsTemporaryOf(const std::filesystem::path& entryName, const std::filesystem
     return std::ranges::all_of(rest, [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::move(target))
+AtomicOutputFile::AtomicOutputFile(std::filesystem::path target, OutputPlace place) : target_(std::move(target))
 {
     ignoreFileSizeSignal();
+    const std::filesystem::path named = place.anyCase ? ResolveFileName(target_) : target_;
+    // What the system reaches through the name, before our own walk of its links: /dev/stdout on a
+    // pipe is a link the walk cannot follow, but it is plainly no regular file.
+    {
+        std::error_code ec;
+        const std::filesystem::file_status reached = std::filesystem::status(named, ec);
+        if (!ec && std::filesystem::exists(reached) && !std::filesystem::is_regular_file(reached))
+            throw Error("Unable to write to " + DisplayPath(target_) + ": " + RegularFileProblem(named));
+    }
     std::error_code linkError;
-    destination_ = followLinks(ResolveFileName(target_), linkError);
+    destination_ = followLinks(named, linkError);
     if (linkError) throw Error("Unable to write to " + DisplayPath(target_) + ": " + linkError.message());
+    if (!place.confinedTo.empty())
+        if (const std::string outside = outsideOf(destination_, place.confinedTo); !outside.empty())
+            throw Error("Unable to write to " + DisplayPath(target_) + ": " + outside);
     if (const std::string refused = refusal(destination_); !refused.empty())
         throw Error("Unable to write to " + DisplayPath(target_) + ": " + refused);
 
@@ -214,7 +294,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::
     for (unsigned attempt = 0; attempt < 16 && !file_; ++attempt) {
         temporary_ = temporaryBeside(destination_);
         errno = 0;
-        file_ = OpenFile(temporary_, "wbx");
+        file_ = createTemporary(temporary_, lockDescriptor_);
         error = errno;
         if (!file_ && error != EEXIST) break;
     }
@@ -224,10 +304,20 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target) : target_(std::
 
 AtomicOutputFile::~AtomicOutputFile()
 {
-    if (committed_) return;
-    if (file_) std::fclose(file_);
-    std::error_code ec;
-    std::filesystem::remove(temporary_, ec);
+    if (!committed_) {
+        if (file_) std::fclose(file_);
+        std::error_code ec;
+        std::filesystem::remove(temporary_, ec);
+    }
+    releaseLock();
+}
+
+void AtomicOutputFile::releaseLock()
+{
+#ifndef _WIN32
+    if (lockDescriptor_ >= 0) close(lockDescriptor_);
+#endif
+    lockDescriptor_ = -1;
 }
 
 void AtomicOutputFile::fail(std::string reason)
@@ -276,6 +366,7 @@ bool AtomicOutputFile::finish()
     if (failed_) {
         std::error_code ec;
         std::filesystem::remove(temporary_, ec);
+        releaseLock();
     }
     return !failed_;
 }
@@ -301,9 +392,11 @@ bool AtomicOutputFile::publishWithoutFolderSync()
     if (const std::string reason = replaceWith(temporary_, destination_); !reason.empty()) {
         fail(reason);
         std::filesystem::remove(temporary_, ec);
+        releaseLock();
         return false;
     }
     committed_ = true;
+    releaseLock();
     return true;
 }
 

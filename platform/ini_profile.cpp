@@ -173,7 +173,7 @@ void WriteProfileString(const std::filesystem::path& file, std::string_view sect
         out += eol;
     }
 
-    WriteFileAtomically(file, out);
+    WriteFileAtomically(file, out, OutputPlace{.anyCase = true, .confinedTo = {}});  // read in any case, so written so
 }
 
 }  // namespace trelvant

@@ -1,5 +1,6 @@
 #include "replay/replay_gateway.h"
 
+#include "image/bank_files.h"
 #include "platform/error.h"
 
 #include <algorithm>
@@ -81,6 +82,9 @@ std::vector<std::string> ReplayGateway::Assumptions(const ReplayOptions& options
 
 ReplayGateway::ReplayGateway(const ImageDump& image, ReplayOptions options) : options_(options)
 {
+    if (image.unfinishedBuild)
+        notes_.push_back("The bank files' folder holds " + std::string(kUnfinishedBuildMarker) +
+                         ": its last build did not complete and the banks may come from two builds; build again");
     if (image.layout != DumpLayout::J1939)
         throw Error("The image is of the CAN 2.0A layout (a project without pargen.xml, 11-bit identifiers); the "
                     "replay runs J1939 images only");
@@ -186,7 +190,10 @@ ReceiveResult ReplayGateway::receive(const CanFrame& frame)
     // A transport protocol announcement of a configured PGN: its packets never match a row.
     if (((frame.id >> 8) & 0x3FF00) == kTransportConnection && frame.length == 8 &&
         (frame.data[0] == kRequestToSend || frame.data[0] == kBroadcastAnnounce)) {
-        const std::uint32_t announced = key(frame.data[5] | frame.data[6] << 8 | (frame.data[7] & 0x03u) << 16);
+        std::uint32_t announced = frame.data[5] | frame.data[6] << 8 | (frame.data[7] & 0x03u) << 16;
+        // A PDU1 PGN is announced without its destination: the message goes where the announcement goes.
+        if (pdu1(announced)) announced = (announced & ~0xFFu) | ((frame.id >> 8) & 0xFF);
+        announced = key(announced);
         if (configuredPgns_.contains(announced)) ++counts_.transportAnnouncements[{announced, source}];
     }
 

@@ -164,7 +164,7 @@ void expectAgreement(const ImageDump& d, const std::filesystem::path& project)
         const DumpTransmitFrame& f = d.transmitFrames.rows[i];
         EXPECT_EQ(f.priority, static_cast<unsigned>(number(transmit.rows[i], "Priority")));
         EXPECT_EQ(f.dataPage, static_cast<unsigned>(number(transmit.rows[i], "DP")));
-        EXPECT_EQ(f.pgn, static_cast<unsigned>(number(transmit.rows[i], "PGN")));
+        EXPECT_EQ(f.pgn, static_cast<unsigned>(number(transmit.rows[i], "DP") << 16 | number(transmit.rows[i], "PGN")));
         EXPECT_EQ(f.device, static_cast<unsigned>(number(transmit.rows[i], "ID_DEV")));
         EXPECT_FALSE(f.marked);
     }

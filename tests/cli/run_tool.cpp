@@ -98,6 +98,11 @@ int RunProgram(const std::filesystem::path& program, const std::vector<std::stri
 }
 #endif
 
+std::filesystem::path ToolPath()
+{
+    return TRELVANT_CLI_PATH;
+}
+
 ToolRun RunTool(const std::vector<std::string>& arguments)
 {
     TempFolder output;

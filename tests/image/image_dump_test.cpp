@@ -85,7 +85,7 @@ TEST(ImageDump, DecodesEveryFieldAtItsOffset)
     EXPECT_EQ(d.layout, DumpLayout::J1939);
     EXPECT_EQ(d.receiveFrames, (DumpTable<DumpReceiveFrame>{2, 250, {{0xFECA, 0x21, 0, true, {}}, {61444, 0, 1, false, {}}}}));
     EXPECT_EQ(d.transmitFrames, (DumpTable<DumpTransmitFrame>{
-                                    2, 250, {{419361024, 6, 0, 0xFEF1, 0, false}, {0x0DFF1021, 3, 1, 0xFF10, 33, false}}}));
+                                    2, 250, {{419361024, 6, 0, 0xFEF1, 0, false}, {0x0DFF1021, 3, 1, 0x1FF10, 33, false}}}));
     EXPECT_EQ(d.receiveMap, (DumpTable<DumpMapRow>{2, 2912, {{100, 1, true, 84, {}}, {101, 2, true, 1, {}}}}));
     EXPECT_EQ(d.transmitMap, (DumpTable<DumpMapRow>{2, 2976, {{200, 2, true, 136, 1}, {201, 1, true, 16, 0}}}));
 }
@@ -134,7 +134,7 @@ TEST(ImageDump, MarksWhatLiesOutsideAField)
     EXPECT_EQ(d.time, (DumpTime{30 * 2048 + 60 * 32 + 24, 24, 60, 60, true}));
     ASSERT_EQ(d.transmitFrames.rows.size(), 250u);
     EXPECT_TRUE(d.transmitFrames.overflows());
-    EXPECT_EQ(d.transmitFrames.rows[1], (DumpTransmitFrame{0x02000000 | 419361024, 6, 0, 0xFEF1, 0, true}));
+    EXPECT_EQ(d.transmitFrames.rows[1], (DumpTransmitFrame{0x02000000 | 419361024, 6, 0, 0x2FEF1, 0, true}));
     const DumpMapRow& row = d.transmitMap.rows[0];
     EXPECT_EQ(row.nrPdo, 3);
     EXPECT_TRUE(row.frameExists) << "the count of 300 frames holds frame 3";

@@ -62,7 +62,8 @@ void expectFrames(const RegisterMap& map, const ImageDump& dump, Direction direc
             EXPECT_EQ(frame.dataPage, image.dataPage);
             EXPECT_EQ(frame.pgn, (image.identifier >> 8) & 0x3FFFF);
             EXPECT_EQ(frame.device, image.device);
-            EXPECT_EQ(frame.pdu1(), (image.pgn >> 8) < 240);
+            EXPECT_EQ(frame.pgn, image.pgn) << "the dump and the map show one PGN";
+            EXPECT_EQ(frame.pdu1(), (image.pgn >> 8 & 0xFF) < 240);
             if (frame.pdu1()) EXPECT_EQ(frame.destination(), image.pgn & 0xFF);
         }
     }

@@ -40,14 +40,31 @@ TEST(AtomicFile, ReplacesTheFileAndLeavesNothingElse)
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
-TEST(AtomicFile, ReplacesTheFileWhateverTheCaseOfItsName)
+TEST(AtomicFile, AProjectFileIsReplacedWhateverTheCaseOfItsName)
 {
     TempFolder dir;
     WriteText(dir / "pargen.xml", "old");
-    WriteFileAtomically(dir / "Pargen.xml", "new");
+    WriteFileAtomically(dir / "Pargen.xml", "new", ProjectFile(dir.path()));
     EXPECT_EQ(ReadText(dir / "pargen.xml"), "new");
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
+
+#ifndef _WIN32  // a file system that ignores case has one file for both names
+// A file the user names is that file: another whose name differs in case is no output of ours.
+TEST(AtomicFile, AFileTheUserNamesIsThatFileExactly)
+{
+    TempFolder dir;
+    WriteText(dir / "b.log", "recorded");
+    WriteText(dir / "RUN.CSV", "kept");
+    WriteFileAtomically(dir / "B.LOG", "timeline");
+    WriteFileAtomically(dir / "run.csv", "timeline");
+    EXPECT_EQ(ReadText(dir / "b.log"), "recorded");
+    EXPECT_EQ(ReadText(dir / "RUN.CSV"), "kept");
+    EXPECT_EQ(ReadText(dir / "B.LOG"), "timeline");
+    EXPECT_EQ(ReadText(dir / "run.csv"), "timeline");
+    EXPECT_EQ(entriesIn(dir.path()), 4u);
+}
+#endif
 
 TEST(AtomicFile, AFolderInTheWayIsReportedAndKept)
 {
@@ -119,7 +136,7 @@ TEST(AtomicFile, WritesThroughASymbolicLinkAndKeepsTheLink)
     WriteText(dir / "shared" / "pargen.xml", "old");
     std::filesystem::create_symlink("shared/pargen.xml", dir / "pargen.xml");
 
-    WriteFileAtomically(dir / "Pargen.xml", "new");
+    WriteFileAtomically(dir / "Pargen.xml", "new", ProjectFile(dir.path()));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "pargen.xml"));
     EXPECT_EQ(ReadText(dir / "shared" / "pargen.xml"), "new");
     EXPECT_EQ(entriesIn(dir.path()), 2u);
@@ -127,9 +144,69 @@ TEST(AtomicFile, WritesThroughASymbolicLinkAndKeepsTheLink)
 
     // A link to nothing yet: the file it names is made.
     std::filesystem::create_symlink("shared/RCobDef.xml", dir / "RCobDef.xml");
-    WriteFileAtomically(dir / "RCobDef.xml", "rows");
+    WriteFileAtomically(dir / "RCobDef.xml", "rows", ProjectFile(dir.path()));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "RCobDef.xml"));
     EXPECT_EQ(ReadText(dir / "shared" / "RCobDef.xml"), "rows");
+}
+
+// A project received from someone else writes nothing beyond its folder, whatever its links say.
+TEST(AtomicFile, AProjectFileIsNotWrittenThroughALinkOutOfTheProject)
+{
+    TempFolder dir;
+    const std::filesystem::path project = dir / "Boiler2";
+    std::filesystem::create_directories(project / "bin");
+    std::filesystem::create_directory(dir / "elsewhere");
+    WriteText(dir / "elsewhere" / "victim", "theirs");
+    std::filesystem::create_symlink("../../elsewhere/victim", project / "bin" / "bank1.bin");
+    std::filesystem::create_symlink("../elsewhere/new.csv", project / "rpdodef.csv");
+    std::filesystem::create_symlink(dir / "elsewhere", project / "linked");
+    std::filesystem::create_symlink("pargen.xml", project / "Pargen.xml");
+
+    struct Case {
+        std::filesystem::path target;
+        std::string leadsTo;
+    };
+    const std::vector<Case> refused = {
+        {project / "bin" / "bank1.bin", "elsewhere/victim"},
+        {project / "rpdodef.csv", "elsewhere/new.csv"},
+        {project / "linked" / "bank2.bin", "elsewhere/bank2.bin"},
+    };
+    const std::filesystem::path real = std::filesystem::canonical(dir.path());
+    for (const Case& c : refused) {
+        try {
+            WriteFileAtomically(c.target, "bank", ProjectFile(project));
+            ADD_FAILURE() << c.target << " written";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + c.target.string() + ": it leads to " +
+                                                 (real / c.leadsTo).string() + ", outside the project folder " +
+                                                 (real / "Boiler2").string());
+        }
+    }
+    EXPECT_EQ(ReadText(dir / "elsewhere" / "victim"), "theirs");
+    EXPECT_EQ(entriesIn(dir / "elsewhere"), 1u);
+
+    // A link inside the project is written through; a user-named file follows its links anywhere.
+    WriteFileAtomically(project / "Pargen.xml", "inside", ProjectFile(project));
+    EXPECT_EQ(ReadText(project / "pargen.xml"), "inside");
+    WriteFileAtomically(project / "bin" / "bank1.bin", "named", {});
+    EXPECT_EQ(ReadText(dir / "elsewhere" / "victim"), "named");
+}
+
+// /dev/stdout on a pipe is a link that names no file; what it reaches is told.
+TEST(AtomicFile, ATargetThatIsNoRegularFileIsRefusedAsSuch)
+{
+    TempFolder dir;
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "pipe", dir / "map.html");
+    for (const char* name : {"pipe", "map.html"}) {
+        try {
+            WriteFileAtomically(dir / name, "x");
+            ADD_FAILURE() << name << " written";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / name).string() + ": a FIFO, not a regular file");
+        }
+    }
+    EXPECT_EQ(entriesIn(dir.path()), 2u);
 }
 
 TEST(AtomicFile, ALinkThatLoopsIsRefused)
@@ -227,6 +304,21 @@ TEST(AtomicFile, TheNextWriteRemovesTemporariesThatAKilledRunLeft)
     std::ranges::sort(left);
     EXPECT_EQ(left, (std::vector<std::string>{"bank1.bin", "bank1.bin.tmp", "bank1.bin.trelvant-notatemporary.tmp",
                                               "bank2.bin.trelvant-0123456789abcdef.tmp"}));
+}
+
+// A second writer of the same file removes only what no live writer holds.
+TEST(AtomicFile, AnotherRunsLiveTemporaryIsNotRemoved)
+{
+    TempFolder dir;
+    AtomicOutputFile sendLog(dir / "send.log");
+    sendLog.append("frames of a long run");
+    WriteText(dir / "send.log.trelvant-0123456789abcdef.tmp", "stale");
+    WriteFileAtomically(dir / "send.log", "a second run");
+    EXPECT_FALSE(std::filesystem::exists(dir / "send.log.trelvant-0123456789abcdef.tmp"));
+    EXPECT_EQ(entriesIn(dir.path()), 2u) << "the file and the live temporary";
+    ASSERT_TRUE(sendLog.commit()) << sendLog.failureMessage();
+    EXPECT_EQ(ReadText(dir / "send.log"), "frames of a long run");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
 #ifdef __linux__

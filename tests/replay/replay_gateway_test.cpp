@@ -91,6 +91,35 @@ TEST(ReplayGateway, ADestinationSpecificPgnMatchesByTheChosenRule)
     EXPECT_EQ(j1939.counts().shortFrames, 1u);
 }
 
+// Announcements of a multi-packet message carry the PGN without the destination, which is the
+// announcement's own: receive frame 1 (PGN 0xEF21 from 128) is announced only to 0x21.
+TEST(ReplayGateway, TransportAnnouncementsOfADestinationSpecificPgnAreTold)
+{
+    const ImageDump image = built(kPdu1);
+    struct Case {
+        const char* what;
+        std::uint32_t id;
+        std::uint8_t control;
+        PgnMatch match;
+        bool told;
+    };
+    const std::vector<Case> cases = {
+        {"request to send to its destination", 0x1CEC2180, 16, PgnMatch::Literal, true},
+        {"broadcast to its destination", 0x1CEC2180, 32, PgnMatch::Literal, true},
+        {"request to send to another destination", 0x1CEC0580, 16, PgnMatch::Literal, false},
+        {"any destination under the J1939 rule", 0x1CEC0580, 16, PgnMatch::J1939, true},
+        {"clear to send is no announcement", 0x1CEC2180, 17, PgnMatch::Literal, false},
+    };
+    for (const Case& c : cases) {
+        ReplayGateway gateway(image, {c.match});
+        gateway.receive(extended(c.id, {c.control, 20, 0, 3, 0xFF, 0x00, 0xEF, 0x00}));
+        EXPECT_EQ(gateway.counts().transportAnnouncements.size(), c.told ? 1u : 0u) << c.what;
+        if (c.told && c.match == PgnMatch::Literal) {
+            EXPECT_EQ(gateway.counts().transportAnnouncements.begin()->first.first, 0xEF21u) << c.what;
+        }
+    }
+}
+
 // The example's transmit frame 1 (0x18FF1021) carries registers 200 (B1 B2) and 201 (B3 B4), both
 // flags clear, and pargen.xml switches writing off.
 TEST(ReplayGateway, WhatAWriteSendsFollowsTheChosenRule)
