@@ -11,17 +11,48 @@
 #include "cli/table_commands.h"
 #include "cli/update_command.h"
 #include "platform/command_line.h"
+#include "platform/terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifndef _WIN32
+// A standard stream closed by the caller is opened onto /dev/null, so that no file the tool opens
+// takes its descriptor: a log opened as descriptor 0 would be read as standard input. False when
+// that cannot be done.
+bool standardStreamsOpen()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor: this one, as the lower ones are open.
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened != fd) return false;
+    }
+    return true;
+}
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+#ifndef _WIN32
+    if (!standardStreamsOpen()) return 1;
+#endif
     CLI::App tool("Builds gateway configuration images from project folders and merges them into firmware.",
                   "trelvant-cli");
     tool.require_subcommand(1);
@@ -90,6 +121,14 @@ int main(int argc, char** argv)
         std::cerr << (usage == &tool ? tool.help() : usage->help(tool.get_name()));
         return 2;
     }
+
+    // Messages and tables may quote a document's texts: the terminal gets no control sequence of
+    // theirs. JSON escapes its own, and CSV, HTML and Markdown are data for other programs.
+    const trelvant::TerminalTextStream messages(std::cerr);
+    const bool dataOnStandardOutput = (checkCommand->parsed() && check.json) || (dumpCommand->parsed() && dump.json) ||
+                                      (reportCommand->parsed() && report.format != "text");
+    std::optional<trelvant::TerminalTextStream> tables;
+    if (!dataOnStandardOutput) tables.emplace(std::cout);
 
     // Whatever escapes a command is told and ends it with status 1, never an abort.
     try {

@@ -4,6 +4,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/json_text.h"
+#include "platform/terminal_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -243,13 +244,14 @@ std::string padded(const std::string& text, std::size_t width)
     return used >= width ? text : text + std::string(width - used, ' ');
 }
 
-// Text for the terminal: a control character of a mnemonic (a line break, an escape sequence)
-// is shown as "?", so that it neither breaks the table nor reaches the terminal.
-std::string plain(std::string text)
+// Text for the terminal: a control character of a mnemonic (a line break, an escape sequence, a
+// right-to-left override) is shown as "?", so that it neither breaks the table nor reaches the
+// terminal.
+std::string plain(const std::string& text)
 {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return text;
+    std::string shown = TerminalTextReplaced(text, '?');
+    std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\t' || c == '\n'; }, '?');
+    return shown;
 }
 
 std::string textTable(const std::vector<std::vector<std::string>>& rows,

@@ -229,7 +229,8 @@ TEST(CliCheck, JsonHoldsEachFindingAndTheCounts)
 }
 
 // A document written in an 8-bit code page ("K\xFChler" in Latin-1): JSON all the same, each
-// byte that is not UTF-8 given as U+FFFD; the lines of text keep the document's bytes.
+// byte that is not UTF-8 given as U+FFFD; the lines of text show such a byte as an escape, since a
+// terminal of an 8-bit code page takes 0x9B for a control sequence.
 TEST(CliCheck, JsonIsJsonWhateverTheDocumentsHold)
 {
     CheckedProject project;
@@ -242,7 +243,7 @@ TEST(CliCheck, JsonIsJsonWhateverTheDocumentsHold)
     EXPECT_NE(run.out.find("'K\xEF\xBF\xBDhler' is not a valid integer value"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("'\xE2\x82\xAC\xEF\xBF\xBD' is not a valid integer value"), std::string::npos) << run.out;
     const test::ToolRun text = RunTool({"check", project.path()});
-    EXPECT_NE(text.out.find("'K\xFChler' is not a valid integer value"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("'K\\xFChler' is not a valid integer value"), std::string::npos) << text.out;
 }
 
 // A refused check still writes one JSON object with --json; the message and the usage go to

@@ -114,6 +114,30 @@ TEST(CommandOutputs, StandardOutputOnAPipeIsToldAsNoRegularFile)
 }
 #endif
 
+// A document's texts reach the terminal without the sequences a terminal acts on: a retitled
+// window, an erased line, text turned right to left.
+TEST(CommandOutputs, TheTerminalGetsNoControlSequenceOfADocument)
+{
+    TempFolder folder;
+    const std::filesystem::path project = builtExample(folder);
+    test::WriteText(project / "RCobDef.xml",
+                    "<COBID><row PGN=\"\x1B]0;owned\x07\" ID_DEV=\"0\" Delete=\"N\" Mnemonic=\"a\x1B[2K\"/>"
+                    "<row PGN=\"61444\" ID_DEV=\"0\" Delete=\"N\" Mnemonic=\"Oil\xE2\x80\xAE\xC2\x9B\"/></COBID>");
+    struct Case {
+        std::string command;
+        std::string shown;  // the PGN's text as the command shows it
+    };
+    for (const Case& c : {Case{"check", "\\x1B]0;owned\\x07"}, Case{"build", "\\x1B]0;owned\\x07"},
+                          Case{"report", "?]0;owned?"}}) {
+        const test::ToolRun run = RunTool({c.command, project.string()});
+        const std::string said = run.out + run.err;
+        SCOPED_TRACE(c.command + ": " + said);
+        EXPECT_NE(said.find(c.shown), std::string::npos);
+        for (const std::string raw : {"\x1B", "\x07", "\xE2\x80\xAE", "\xC2\x9B"})
+            EXPECT_EQ(said.find(raw), std::string::npos);
+    }
+}
+
 // The marker of a build stopped among its renames lies beside bank files that may mix two builds.
 TEST(CommandOutputs, BankFilesOfAnUnfinishedBuildAreSaidToBeSo)
 {

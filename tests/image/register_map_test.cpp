@@ -184,16 +184,21 @@ TEST(RegisterMapFormats, MnemonicsStayText)
     test::WriteText(folder / "RCobDef.xml",
                     "<COBID><row PGN=\"61444\" ID_DEV=\"0\" Mnemonic=\"&lt;script&gt;alert(1)&lt;/script&gt; | *x*\"/>"
                     "<row PGN=\"65262\" ID_DEV=\"0\" Mnemonic=\"\xC3\x96ltemperatur\x1B[31m&#10;next\"/>"
-                    "<row PGN=\"65263\" ID_DEV=\"0\" Mnemonic=\"K\xFChler\"/></COBID>");
+                    "<row PGN=\"65263\" ID_DEV=\"0\" Mnemonic=\"K\xFChler\"/>"
+                    "<row PGN=\"65264\" ID_DEV=\"0\" Mnemonic=\"Oil\xE2\x80\xAE\xC2\x9B" "2J\"/></COBID>");
     test::WriteText(folder / "RInfoCob.xml", "<RInfoCob><row Index=\"1\" NrPdo=\"1\" PosComp=\"1\"/>"
                                              "<row Index=\"2\" NrPdo=\"2\" PosComp=\"2\"/>"
-                                             "<row Index=\"3\" NrPdo=\"3\" PosComp=\"3\"/></RInfoCob>");
+                                             "<row Index=\"3\" NrPdo=\"3\" PosComp=\"3\"/>"
+                                             "<row Index=\"4\" NrPdo=\"4\" PosComp=\"4\"/></RInfoCob>");
     const RegisterMap map = ReadRegisterMap(folder.path());
-    ASSERT_EQ(map.receiveFrames.size(), 3u);
+    ASSERT_EQ(map.receiveFrames.size(), 4u);
 
     // The text lines up its rows by characters, and no control character reaches the terminal.
     const std::string text = RegisterMapText(map);
     EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos) << "a right-to-left override";
+    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << "CSI as a C1 control";
+    EXPECT_NE(text.find("Oil??2J"), std::string::npos) << text;
     std::istringstream lines(text);
     std::vector<std::size_t> directionColumns;
     for (std::string line; std::getline(lines, line);)
@@ -202,9 +207,8 @@ TEST(RegisterMapFormats, MnemonicsStayText)
             directionColumns.push_back(static_cast<std::size_t>(std::count_if(
                 before.begin(), before.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; })));
         }
-    ASSERT_EQ(directionColumns.size(), 3u) << text;
-    EXPECT_EQ(directionColumns[0], directionColumns[1]);
-    EXPECT_EQ(directionColumns[0], directionColumns[2]);
+    ASSERT_EQ(directionColumns.size(), 4u) << text;
+    for (const std::size_t column : directionColumns) EXPECT_EQ(column, directionColumns[0]);
 
     // The page is well-formed, has no script, and shows the mnemonics as written.
     const std::string page = RegisterMapHtml(map);
