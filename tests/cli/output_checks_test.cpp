@@ -40,8 +40,6 @@ TEST(CommandOutputs, AnOutputThatIsAnInputIsRefusedBeforeAnythingRuns)
     const std::filesystem::path project = builtExample(folder);
     const std::filesystem::path log = folder / "recording.log";
     std::filesystem::copy_file(kReplay / "boiler2.log", log);
-    std::filesystem::create_symlink("recording.log", folder / "link.log");
-    std::filesystem::create_hard_link(project / "bin" / "bank1.bin", folder / "hard.bin");
     const std::string bank1 = (project / "bin" / "bank1.bin").string();
     const std::string bank2 = (project / "bin" / "bank2.bin").string();
 
@@ -50,15 +48,21 @@ TEST(CommandOutputs, AnOutputThatIsAnInputIsRefusedBeforeAnythingRuns)
         std::filesystem::path output;
         std::filesystem::path input;  // as the message names it
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {{"replay", project.string(), log.string(), "--csv", log.string()}, log, log},
-        {{"replay", project.string(), log.string(), "--csv", (folder / "link.log").string()}, folder / "link.log", log},
-        {{"replay", bank1, bank2, log.string(), "--csv", (folder / "hard.bin").string()}, folder / "hard.bin", bank1},
         {{"replay", project.string(), log.string(), "--csv", (project / "RCobDef.xml").string()},
          project / "RCobDef.xml", project / "RCobDef.xml"},
         {{"report", project.string(), "--output", (project / "pargen.xml").string()},
          project / "pargen.xml", project / "pargen.xml"},
     };
+#ifndef _WIN32  // links, which Windows gives only to administrators
+    std::filesystem::create_symlink("recording.log", folder / "link.log");
+    std::filesystem::create_hard_link(project / "bin" / "bank1.bin", folder / "hard.bin");
+    cases.push_back({{"replay", project.string(), log.string(), "--csv", (folder / "link.log").string()},
+                     folder / "link.log", log});
+    cases.push_back({{"replay", bank1, bank2, log.string(), "--csv", (folder / "hard.bin").string()},
+                     folder / "hard.bin", bank1});
+#endif
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[0] + " to " + c.output.string());
         const std::string before = ReadText(c.input);
@@ -69,7 +73,6 @@ TEST(CommandOutputs, AnOutputThatIsAnInputIsRefusedBeforeAnythingRuns)
                                ", which this command reads\n");
         EXPECT_EQ(ReadText(c.input), before);
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.log"));
 }
 
 #ifndef _WIN32  // a file system that ignores case has one file for both names
