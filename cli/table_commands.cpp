@@ -1,6 +1,7 @@
 #include "cli/table_commands.h"
 
 #include "cli/build_command.h"
+#include "cli/output_checks.h"
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
 #include "documents/frame_rows.h"
@@ -97,6 +98,8 @@ int RunImport(const ImportOptions& options, std::ostream& err)
         const std::filesystem::path workbook = PathFromUtf8(options.workbook);
         const Direction direction = DirectionOf(options.into);
         const std::string_view sheetName = IsFrameList(options.into) ? kFrameListSheet : ByteMapSheet(direction);
+        RefuseOutputOverInputs(IsFrameList(options.into) ? FrameListPath(project, direction) : ByteMapPath(project, direction),
+                               {workbook});
 
         // A byte map's frames first: a project that cannot be read is not imported into.
         ByteMap map;
@@ -107,7 +110,19 @@ int RunImport(const ImportOptions& options, std::ostream& err)
         const std::string where = DisplayPath(workbook) + ", worksheet " + sheet->name;
 
         if (IsFrameList(options.into)) {
-            const FrameListImport import = ImportFrameRows(sheet->records, direction);
+            FrameListImport import;
+            try {
+                import = ImportFrameRows(sheet->records, direction);
+            } catch (const Error& refused) {
+                throw Error(where + ": " + refused.what());
+            }
+            // The editor shows such records and asks at OK; here they would be lost unasked.
+            if (import.endsAt)
+                throw Error(where + ", record " + std::to_string(*import.endsAt + 1) +
+                            ": its first field is empty, which ends the list; " +
+                            (import.after == 1 ? std::string("1 record after it holds")
+                                               : std::to_string(import.after) + " records after it hold") +
+                            " data that would not be imported");
             if (const std::optional<std::string> failure = CheckFrameRows(direction, import.rows))
                 throw Error(where + ": " + *failure);
             const std::filesystem::path document = FrameListPath(project, direction);
@@ -128,8 +143,9 @@ int RunImport(const ImportOptions& options, std::ostream& err)
             throw Error(where + ", record " + std::to_string(*import.stoppedAt + 1) + ": " + import.stopReason);
         WriteByteMap(project, direction, map);
         if (import.skipped > 0)
-            err << where << ": " << import.skipped << " records name a frame beyond the " << map.size()
-                << " frames of the frame list and were skipped\n";
+            err << where << ": " << import.skipped << (import.skipped == 1 ? " record names" : " records name")
+                << " a frame beyond the " << map.size() << " frames of the frame list and "
+                << (import.skipped == 1 ? "was" : "were") << " skipped\n";
         return 0;
     } catch (const Error& e) {
         err << e.what() << "\n";
@@ -143,6 +159,9 @@ int RunExport(const ExportOptions& options, std::ostream& err)
     try {
         const std::filesystem::path project = PathFromUtf8(options.project);
         const Direction direction = DirectionOf(options.from);
+        RefuseOutputOverInputs(
+            ResolveFileName(ExportPath(project, IsFrameList(options.from) ? kFrameListSheet : ByteMapSheet(direction))),
+            {project});
         if (IsFrameList(options.from)) {
             const std::filesystem::path document = FrameListPath(project, direction);
             const FrameListLoad load = ReadFrameListForEditor(document, direction);

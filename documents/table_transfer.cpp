@@ -17,6 +17,28 @@ std::string text(const WorkbookRecord& record, std::size_t field)
     return field < record.size() && record[field] ? *record[field] : std::string();
 }
 
+// XML 1.0 holds no character below 0x20 but tab, line feed and carriage return: a document
+// written with one is refused by its readers, and the character 0 cuts the text it stands in.
+void RefuseControlCharacters(const WorkbookRecord& record, std::size_t r, std::size_t field)
+{
+    if (field >= record.size() || !record[field]) return;
+    for (const char c : *record[field]) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 0x20 || c == '\t' || c == '\n' || c == '\r') continue;
+        const char digits[] = "0123456789ABCDEF";
+        throw Error("cell " + CellName(r + 1, field) + " (record " + std::to_string(r + 1) +
+                    ") holds the control character 0x" + digits[code >> 4] + digits[code & 15] +
+                    ", which a document cannot hold");
+    }
+}
+
+bool HoldsValue(const WorkbookRecord& record, std::size_t fields)
+{
+    for (std::size_t k = 0; k < fields && k < record.size(); ++k)
+        if (record[k] && !record[k]->empty()) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string_view ByteMapSheet(Direction direction)
@@ -36,9 +58,21 @@ FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Dire
     FrameListImport result;
     result.rows.assign(kMaxFrames, FrameRow(columns));
     const std::size_t taken = std::min(records.size(), kMaxFrames);
-    for (std::size_t r = 0; r < taken; ++r)
-        for (std::size_t k = 0; k < columns; ++k) result.rows[r][k] = text(records[r], k);
+    for (std::size_t r = 0; r < taken; ++r) {
+        for (std::size_t k = 0; k < columns; ++k) {
+            RefuseControlCharacters(records[r], r, k);
+            result.rows[r][k] = text(records[r], k);
+        }
+    }
     result.leftOut = records.size() - taken;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        if (!text(records[r], 0).empty()) continue;
+        result.after = static_cast<std::size_t>(std::count_if(
+            records.begin() + static_cast<std::ptrdiff_t>(r) + 1, records.end(),
+            [&](const WorkbookRecord& record) { return HoldsValue(record, columns); }));
+        if (result.after > 0) result.endsAt = r;
+        break;
+    }
     return result;
 }
 
@@ -55,6 +89,7 @@ ByteMapImport TransferByteMapRecords(ByteMap& byteMap, const std::vector<Workboo
             result.stopReason = "the worksheet has fewer than three columns";
             break;
         }
+        RefuseControlCharacters(record, r, 1);
         const std::string frameText = text(record, 1);
         const std::optional<std::int32_t> value = TryStrToInt(frameText);
         if (!value) {
@@ -73,6 +108,8 @@ ByteMapImport TransferByteMapRecords(ByteMap& byteMap, const std::vector<Workboo
             ++result.skipped;
             continue;
         }
+        RefuseControlCharacters(record, r, 0);
+        RefuseControlCharacters(record, r, 2);
         TClIndMB entry{text(record, 0), text(record, 2), direction == Direction::Transmit ? "0" : ""};
         byteMap[n - 1].registers.push_back(std::move(entry));
         ++result.imported;
@@ -122,7 +159,7 @@ std::string ByteMapCsv(const ByteMap& byteMap)
 
 void WriteExport(const std::filesystem::path& path, std::string_view bytes)
 {
-    WriteFileAtomically(path, bytes);
+    WriteFileAtomically(path, bytes, ProjectFile(path.parent_path()));
 }
 
 }  // namespace trelvant

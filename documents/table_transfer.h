@@ -26,10 +26,16 @@ inline constexpr std::string_view kFrameListCsvTitle = "cobid,id_dev_orig,en_byp
 
 // A frame list import: record r becomes grid row r + 1 (here rows[r]), field k its data column
 // k + 1, an empty cell an empty text. Each row has the editor's data columns (4 receive, 5
-// transmit); fields beyond them are not taken, nor records beyond the grid's 250 rows.
+// transmit); fields beyond them are not taken, nor records beyond the grid's 250 rows. The list
+// ends before the first record whose first field is empty; when records holding a value follow
+// that one, endsAt names it and after counts them. Throws Error ("cell D3 (record 2) holds the
+// control character 0x1B, ...") for a field taken that holds a character below 0x20 other than
+// tab, line feed and carriage return, which a document cannot hold.
 struct FrameListImport {
-    std::vector<FrameRow> rows;  // kMaxFrames rows, the ones without a record empty
-    std::size_t leftOut = 0;     // records beyond the 250th
+    std::vector<FrameRow> rows;          // kMaxFrames rows, the ones without a record empty
+    std::size_t leftOut = 0;             // records beyond the 250th
+    std::optional<std::size_t> endsAt;   // the record, counted from 0, that ends the list early
+    std::size_t after = 0;               // records holding a value after endsAt
 };
 FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Direction direction);
 
@@ -38,7 +44,8 @@ FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Dire
 // its frame number; records naming a frame beyond the frame entries are skipped. A frame
 // number that is not an integer, a number whose low 7 bits are 0 or a record of fewer than
 // three fields stops the import there: the entries appended before stay, and the stop says
-// which record (counted from 0) ended it. An import that would give the byte map more register
+// which record (counted from 0) ended it. A field it takes (a frame number it reads) that holds a
+// control character throws Error as ImportFrameRows does. An import that would give the byte map more register
 // entries than the image has room for (kMaxReceiveMapRows, kMaxTransmitMapRows) throws Error with
 // both numbers and leaves byteMap as it was.
 struct ByteMapImport {

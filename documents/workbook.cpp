@@ -85,6 +85,11 @@ void SheetCells::expect(std::uint64_t row, std::uint64_t column, std::uint64_t t
     if (textBytes > kMaxWorksheetTextBytes - textBytes_) throwTooMuchText();
 }
 
+void SheetCells::expectText(std::uint64_t textBytes) const
+{
+    if (textBytes > textRoom()) throwTooMuchText();
+}
+
 void SheetCells::add(std::uint64_t row, std::uint64_t column, std::string text)
 {
     if (text.empty()) return;  // an empty text counts as an empty cell

@@ -53,6 +53,12 @@ public:
     // Would a value at (row, column) keep the used range within kMaxWorksheetCells?
     bool fits(std::uint64_t row, std::uint64_t column) const;
 
+    // The bytes of text that may still be added before kMaxWorksheetTextBytes is passed.
+    std::uint64_t textRoom() const { return kMaxWorksheetTextBytes - textBytes_; }
+
+    // Ends the read as add does when texts of that many more bytes would pass the bound.
+    void expectText(std::uint64_t textBytes) const;
+
     // Ends the read now, as add would later, when a value at (row, column) or texts of that many
     // more bytes would pass the bounds: a repeat of a value is refused before it is expanded.
     void expect(std::uint64_t row, std::uint64_t column, std::uint64_t textBytes) const;

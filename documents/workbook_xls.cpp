@@ -14,17 +14,21 @@
 #include <freexl.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
 namespace trelvant::workbook {
 namespace {
 
-// What the child hands back: one byte of kind, then for a worksheet its name and its cells, for
-// a refusal its message. Numbers are 32-bit, least significant byte first.
+// What the child hands back: one byte of kind, then for a worksheet its name, the count of its
+// cells and the cells, for no such worksheet the count of the worksheets FreeXL found, for a
+// refusal its message; the first two end with kEndMark. Numbers are 32-bit, least significant
+// byte first. A child that ends part way leaves an answer without its count or its end mark.
 constexpr char kNoSuchSheet = 'N';
 constexpr char kSheet = 'S';
 constexpr char kRefused = 'E';
+constexpr std::string_view kEndMark = "END.";
 
 class FreexlHandle {
 public:
@@ -77,6 +81,11 @@ void PutNumber(std::string& out, std::uint32_t value)
     for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+void PatchNumber(std::string& out, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
 void PutText(std::string& out, std::string_view text)
 {
     PutNumber(out, static_cast<std::uint32_t>(text.size()));
@@ -103,6 +112,9 @@ std::string ReadWithFreexl(const std::filesystem::path& workbook, std::string_vi
 
             out += kSheet;
             PutText(out, name);
+            const std::size_t countAt = out.size();
+            PutNumber(out, 0);
+            std::uint32_t cellCount = 0;
             unsigned int rowCount = 0;
             unsigned short columnCount = 0;
             if (freexl_select_active_worksheet(xls.get(), static_cast<unsigned short>(index)) != FREEXL_OK ||
@@ -117,11 +129,17 @@ std::string ReadWithFreexl(const std::filesystem::path& workbook, std::string_vi
                     PutNumber(out, r);
                     PutNumber(out, c);
                     PutText(out, *field);
+                    ++cellCount;
                 }
             }
+            PatchNumber(out, countAt, cellCount);
+            out += kEndMark;
             return out;
         }
-        return std::string(1, kNoSuchSheet);
+        out = kNoSuchSheet;
+        PutNumber(out, sheetCount);
+        out += kEndMark;
+        return out;
     } catch (const Error& e) {
         out = kRefused;
         out += e.what();
@@ -142,7 +160,13 @@ class Reply {
 public:
     Reply(const std::filesystem::path& workbook, std::string_view bytes) : workbook_(workbook), bytes_(bytes) {}
 
-    bool done() const { return at_ == bytes_.size(); }
+    // The end mark, and nothing after it.
+    void end()
+    {
+        need(kEndMark.size());
+        if (bytes_.substr(at_) != kEndMark) ThrowNotReadable(workbook_, "it is damaged (its reading failed)");
+        at_ = bytes_.size();
+    }
 
     std::uint32_t number()
     {
@@ -165,7 +189,7 @@ public:
 private:
     void need(std::size_t size) const
     {
-        if (size > bytes_.size() - at_) ThrowNotReadable(workbook_, "its reading failed");
+        if (size > bytes_.size() - at_) ThrowNotReadable(workbook_, "it is damaged (its reading failed)");
     }
 
     const std::filesystem::path& workbook_;
@@ -178,8 +202,8 @@ private:
 std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook, const std::string& bytes,
                                           std::string_view sheetName)
 {
-    if (std::optional<std::string> refusal = CheckXlsWorkbook(bytes, kMaxWorksheetCells))
-        ThrowNotReadable(workbook, *refusal);
+    const XlsCheck check = CheckXlsWorkbook(bytes, kMaxWorksheetCells);
+    if (check.refusal) ThrowNotReadable(workbook, *check.refusal);
 
     LoadConversions();
     const std::string name(sheetName);
@@ -197,17 +221,30 @@ std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook,
 
     const std::string_view reply = result.output;
     if (reply.empty()) ThrowNotReadable(workbook, "it is damaged (its reading failed)");
-    if (reply.front() == kNoSuchSheet && reply.size() == 1) return std::nullopt;
     if (reply.front() == kRefused) throw Error(std::string(reply.substr(1)));
+    Reply answer(workbook, reply.substr(1));
+    if (reply.front() == kNoSuchSheet) {
+        const std::uint32_t found = answer.number();
+        answer.end();
+        // FreeXL stops where a damaged record misleads it: the worksheets it then leaves out are
+        // named all the same by the workbook's own records.
+        if (const std::optional<std::vector<std::string>>& named = check.worksheets) {
+            const bool asked = std::any_of(named->begin(), named->end(),
+                                           [&](const std::string& sheet) { return EqualsIgnoringAsciiCase(sheet, name); });
+            if (asked || found != named->size()) ThrowNotReadable(workbook, "it is damaged (its worksheets cannot be read)");
+        }
+        return std::nullopt;
+    }
     if (reply.front() != kSheet) ThrowNotReadable(workbook, "it is damaged (its reading failed)");
 
-    Reply cells(workbook, reply.substr(1));
-    SheetCells sheet(workbook, cells.text());
-    while (!cells.done()) {
-        const std::uint32_t row = cells.number();
-        const std::uint32_t column = cells.number();
-        sheet.add(row, column, cells.text());
+    SheetCells sheet(workbook, answer.text());
+    const std::uint32_t count = answer.number();
+    for (std::uint32_t n = 0; n < count; ++n) {
+        const std::uint32_t row = answer.number();
+        const std::uint32_t column = answer.number();
+        sheet.add(row, column, answer.text());
     }
+    answer.end();
     return std::move(sheet).finish();
 }
 

@@ -14,6 +14,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -138,6 +139,50 @@ std::string OwnText(const pugi::xml_node& node)
     return text;
 }
 
+// U+FFFF, which XML does not allow: a reference to the character 0 is parsed as this one, so that
+// the parser, whose texts end at a 0, does not cut the cell's text there (RestoreNul).
+constexpr std::string_view kNulStandIn = "\xEF\xBF\xBF";
+
+// The part with every character reference to 0 ("&#0;", "&#x00;") made a reference to the stand-in;
+// nullopt when the part holds the stand-in itself, which no well-formed part does.
+std::optional<std::string> WithNulStandIns(std::string part)
+{
+    if (part.find(kNulStandIn) != std::string::npos) return std::nullopt;
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t at = part.find("&#"); at != std::string::npos; at = part.find("&#", at + 2)) {
+        std::size_t digits = at + 2;
+        const bool hex = digits < part.size() && (part[digits] == 'x' || part[digits] == 'X');
+        if (hex) ++digits;
+        std::size_t end = digits;
+        std::uint64_t value = 0;
+        while (end < part.size() && end - digits < 12 && std::isxdigit(static_cast<unsigned char>(part[end])) &&
+               (hex || std::isdigit(static_cast<unsigned char>(part[end])))) {
+            const char c = part[end];
+            value = value * (hex ? 16 : 10) +
+                    static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+            ++end;
+        }
+        if (end == digits || end >= part.size() || part[end] != ';') continue;
+        if (value == 0xFFFF) return std::nullopt;
+        if (value != 0) continue;
+        out.append(part, copied, at - copied);
+        out += "&#xFFFF;";
+        copied = end + 1;
+    }
+    if (copied == 0) return part;
+    out.append(part, copied, std::string::npos);
+    return out;
+}
+
+// A cell's text with the stand-in made the character 0 again.
+std::string RestoreNul(std::string text)
+{
+    for (std::size_t at = text.find(kNulStandIn); at != std::string::npos; at = text.find(kNulStandIn, at + 1))
+        text.replace(at, kNulStandIn.size(), 1, '\0');
+    return text;
+}
+
 class ZipWorkbook {
 public:
     ZipWorkbook(const std::filesystem::path& workbook, const std::string& bytes) : workbook_(workbook)
@@ -212,6 +257,9 @@ public:
     void parse(std::string_view name, std::string part, pugi::xml_document& document) const
     {
         checkTreeSize(name, part);
+        std::optional<std::string> standIns = WithNulStandIns(std::move(part));
+        if (!standIns) fail(name, "is not well-formed XML (it holds the character U+FFFF)");
+        part = std::move(*standIns);
         const pugi::xml_parse_result result =
             document.load_buffer(part.data(), part.size(), kPartParseOptions, pugi::encoding_auto);
         if (result.status == pugi::status_out_of_memory) throw std::bad_alloc();
@@ -408,6 +456,7 @@ public:
         zip_.parseRequired(part, document);
         const pugi::xml_node sheetData = Child(document.document_element(), "sheetData");
         std::uint64_t nextRow = 0;
+        std::vector<std::uint64_t> rows;
         for (pugi::xml_node row = sheetData.first_child(); row; row = row.next_sibling()) {
             if (!Named(row, "row")) continue;
             std::uint64_t r = nextRow;
@@ -416,9 +465,14 @@ public:
                 if (!parsed || *parsed == 0) bad("a row numbered '" + std::string(number.value()) + "'");
                 r = *parsed - 1;
             }
+            rows.push_back(r);
             readRow(row, r);
             nextRow = r + 1;
         }
+        // A row or a cell given twice is damage, not a value that replaces another.
+        if (const std::optional<std::uint64_t> row = Repeated(rows)) damaged("row " + std::to_string(*row + 1));
+        if (const std::optional<std::uint64_t> cell = Repeated(cellKeys_))
+            damaged("cell " + CellName(*cell >> kColumnBits, *cell & ((std::uint64_t{1} << kColumnBits) - 1)));
     }
 
 private:
@@ -434,7 +488,9 @@ private:
                 if (!parsed) bad("a cell named '" + std::string(reference.value()) + "'");
                 std::tie(c, cellRow) = *parsed;
             }
-            if (std::optional<std::string> text = value(cell)) cells_.add(cellRow, c, std::move(*text));
+            // A row past any worksheet's holds no value (add refuses one): only its place would be kept.
+            if (cellRow < kMaxWorksheetCells && c < kMaxWorksheetCells) cellKeys_.push_back(cellRow << kColumnBits | c);
+            if (std::optional<std::string> text = value(cell)) cells_.add(cellRow, c, RestoreNul(std::move(*text)));
             nextColumn = c + 1;
         }
     }
@@ -449,6 +505,7 @@ private:
         if (type == "s") {
             const std::optional<std::string_view> shared = strings_.at(text);
             if (!shared) bad("a cell naming shared string '" + text + "', which it does not hold");
+            cells_.expectText(shared->size());  // before a long shared string is copied
             return std::string(*shared);
         }
         if (type == "str" || type == "d") return text;
@@ -471,9 +528,28 @@ private:
         ThrowNotReadable(zip_.path(), "its worksheet " + cells_.name() + " holds " + what);
     }
 
+    [[noreturn]] void damaged(const std::string& what) const
+    {
+        ThrowNotReadable(zip_.path(), "its worksheet " + cells_.name() + " is damaged: it holds " + what + " twice");
+    }
+
+    // The smallest value that stands more than once in values, which it sorts.
+    static std::optional<std::uint64_t> Repeated(std::vector<std::uint64_t>& values)
+    {
+        std::sort(values.begin(), values.end());
+        const auto twice = std::adjacent_find(values.begin(), values.end());
+        if (twice == values.end()) return std::nullopt;
+        return *twice;
+    }
+
+    // A cell's key: its row above its column, both below kMaxWorksheetCells.
+    static constexpr int kColumnBits = 20;
+    static_assert(kMaxWorksheetCells <= std::uint64_t{1} << kColumnBits);
+
     const ZipWorkbook& zip_;
     const SharedStrings& strings_;
     SheetCells& cells_;
+    std::vector<std::uint64_t> cellKeys_;
 };
 
 std::optional<Worksheet> ReadXlsx(const ZipWorkbook& zip, const std::string& workbookPart, std::string_view sheetName)
@@ -517,9 +593,11 @@ class ParagraphText {
 public:
     ParagraphText(const ZipWorkbook& zip, const std::string& sheet) : zip_(zip), sheet_(sheet) {}
 
-    std::string of(const pugi::xml_node& cell)
+    // The text, ending the read as soon as it passes room bytes.
+    std::string of(const pugi::xml_node& cell, std::uint64_t room)
     {
         text_.clear();
+        room_ = room;
         bool first = true;
         for (pugi::xml_node p = cell.first_child(); p; p = p.next_sibling()) {
             if (!Named(p, "p") && !Named(p, "h")) continue;
@@ -572,7 +650,7 @@ private:
     }
     void room(std::uint64_t more) const
     {
-        if (more > kMaxWorksheetTextBytes || text_.size() + more > kMaxWorksheetTextBytes)
+        if (more > room_ || text_.size() + more > room_)
             ThrowNotReadable(zip_.path(), "the texts of its worksheet " + sheet_ + " are larger than " +
                                               Mib(kMaxWorksheetTextBytes));
     }
@@ -580,6 +658,7 @@ private:
     const ZipWorkbook& zip_;
     const std::string& sheet_;
     std::string text_;
+    std::uint64_t room_ = kMaxWorksheetTextBytes;
 };
 
 // Rows and columns past the largest worksheet all read as this one: counting on past it could
@@ -645,11 +724,19 @@ private:
         };
         std::vector<Run> runs;
         std::uint64_t column = 0;
+        std::uint64_t rowText = 0;  // the row's texts so far, each as often as it repeats
         for (pugi::xml_node cell = node.first_child(); cell; cell = cell.next_sibling()) {
             if (!Named(cell, "table-cell") && !Named(cell, "covered-table-cell")) continue;
             const std::uint64_t count = repeat(cell, "number-columns-repeated");
-            std::optional<std::string> text = value(cell);
-            if (text && !text->empty()) runs.push_back({column, count, std::move(*text)});
+            // Each text is held, while it is read, to the room the row's texts before it leave.
+            const std::uint64_t used = Product(rows, rowText);
+            cells_.expectText(used);
+            std::optional<std::string> text = value(cell, cells_.textRoom() - used);
+            if (text && !text->empty()) {
+                rowText = std::min(rowText + Product(count, text->size()), kMaxWorksheetTextBytes + 1);
+                cells_.expectText(Product(rows, rowText));
+                runs.push_back({column, count, RestoreNul(std::move(*text))});
+            }
             column = Saturated(column + std::min(count, kBeyond));
         }
         if (runs.empty()) {
@@ -658,18 +745,16 @@ private:
         }
         // A repeat that would pass the bounds is refused before it is expanded.
         std::uint64_t lastColumn = 0;
-        std::uint64_t rowText = 0;
-        for (const Run& run : runs) {
+        for (const Run& run : runs)
             lastColumn = std::max(lastColumn, Saturated(run.column + std::min(run.count, kBeyond)) - 1);
-            rowText = Saturated(rowText + Product(run.count, run.text.size()));
-        }
         cells_.expect(Saturated(row_ + std::min(rows, kBeyond)) - 1, lastColumn, Product(rows, rowText));
         for (std::uint64_t r = 0; r < rows; ++r, ++row_)
             for (const Run& run : runs)
                 for (std::uint64_t c = 0; c < run.count; ++c) cells_.add(row_, run.column + c, run.text);
     }
 
-    std::optional<std::string> value(const pugi::xml_node& cell)
+    // The cell's value; a text of the cell's paragraphs ends the read past room bytes.
+    std::optional<std::string> value(const pugi::xml_node& cell, std::uint64_t room)
     {
         // An error result, which LibreOffice marks in an attribute of its own beside the string
         // it shows ("#DIV/0!"), reads as an empty cell.
@@ -681,7 +766,7 @@ private:
         const std::string_view type = typeAttribute.value();
         if (type == "float" || type == "percentage" || type == "currency") {
             const pugi::xml_attribute value = officeAttribute(cell, "value");
-            if (!value) return paragraphs_.of(cell);  // the number as shown, where its value is missing
+            if (!value) return paragraphs_.of(cell, room);  // the number as shown, where its value is missing
             const std::string text = value.value();
             WorkbookField number = NumberTextField(text);
             if (!number)
@@ -700,7 +785,7 @@ private:
         if (type == "string")
             if (const pugi::xml_attribute stored = officeAttribute(cell, "string-value")) return stored.value();
         if (type.empty() && !Child(cell, "p") && !Child(cell, "h")) return std::nullopt;
-        return paragraphs_.of(cell);
+        return paragraphs_.of(cell, room);
     }
 
     // office:value-type and its kin; LibreOffice adds calcext:value-type beside it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,16 @@ constexpr std::uint16_t kBof = 0x0809;
 constexpr std::uint16_t kEof = 0x000A;
 constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::uint16_t kDimensions = 0x0200;
+constexpr std::uint16_t kContinue = 0x003C;
+constexpr std::uint16_t kSst = 0x00FC;
+constexpr std::uint16_t kFormat = 0x041E;
+constexpr std::uint16_t kLabel = 0x0204;
+
+// A worksheet's index is 16 bits wide wherever a workbook refers to one.
+constexpr std::size_t kMaxWorksheets = 65535;
+
+// The record buffer of FreeXL: it stops reading at a larger record.
+constexpr std::size_t kMaxFreexlRecordBytes = 8224;
 
 constexpr std::uint64_t kMaxRows = 65536;
 constexpr std::uint64_t kMaxColumns = 256;
@@ -205,25 +216,57 @@ private:
     std::vector<Entry> entries_;
 };
 
+// A record of the workbook stream: where it starts, its type and its data.
 struct Record {
+    std::size_t offset;
     std::uint16_t id;
     std::string_view data;
 };
 
-// The records of stream from offset at to the EOF record (or the stream's end).
-std::vector<Record> Substream(std::string_view stream, std::size_t at)
-{
-    std::vector<Record> records;
-    while (at + 4 <= stream.size()) {
-        const auto id = static_cast<std::uint16_t>(Read(stream, at, 2));
-        const std::uint32_t length = Read(stream, at + 2, 2);
-        if (length > stream.size() - at - 4) Refuse("a record runs past the end of its workbook stream");
-        records.push_back({id, stream.substr(at + 4, length)});
-        at += 4 + length;
-        if (id == kEof) break;
+// The records of the workbook stream, read once from its start: every worksheet's offset must be
+// the start of one of them.
+class BiffRecords {
+public:
+    explicit BiffRecords(std::string_view stream)
+    {
+        std::size_t at = 0;
+        while (at + 4 <= stream.size()) {
+            const auto id = static_cast<std::uint16_t>(Read(stream, at, 2));
+            const std::uint32_t length = Read(stream, at + 2, 2);
+            if (length > stream.size() - at - 4) {
+                cut_ = true;
+                break;
+            }
+            records_.push_back({at, id, stream.substr(at + 4, length)});
+            at += 4 + length;
+        }
     }
-    return records;
-}
+
+    const std::vector<Record>& all() const { return records_; }
+
+    // The index of the record that starts at offset, or nullopt when none does.
+    std::optional<std::size_t> startingAt(std::size_t offset) const
+    {
+        const auto found = std::lower_bound(records_.begin(), records_.end(), offset,
+                                            [](const Record& record, std::size_t at) { return record.offset < at; });
+        if (found == records_.end() || found->offset != offset) return std::nullopt;
+        return static_cast<std::size_t>(found - records_.begin());
+    }
+
+    // The index of the last record of the substream that starts at first: its EOF record, or the
+    // stream's last record.
+    std::size_t end(std::size_t first) const
+    {
+        for (std::size_t i = first; i < records_.size(); ++i)
+            if (records_[i].id == kEof) return i;
+        if (cut_) Refuse("a record runs past the end of its workbook stream");
+        return records_.size() - 1;
+    }
+
+private:
+    std::vector<Record> records_;
+    bool cut_ = false;  // a record runs past the stream's end
+};
 
 std::string SheetName(std::string_view data, bool biff8)
 {
@@ -240,48 +283,236 @@ std::string SheetName(std::string_view data, bool biff8)
     return name;
 }
 
-void CheckBiff(std::string_view stream, unsigned long long maxCells)
+// FreeXL copies the texts of these records by the lengths they give, into and out of buffers of
+// its own: a text that runs past its record makes it read past them.
+void RefuseTextPastRecord()
 {
-    const std::vector<Record> globals = Substream(stream, 0);
+    Refuse("a text in its workbook stream runs past the end of its record");
+}
+
+// A BIFF8 text after its character count: option flags, then a count of formatting runs and a
+// size of extended data where the flags say so, then the characters. Returns the offset of the
+// characters, sets their size in bytes and the size of what follows them.
+std::size_t UnicodeTextStart(std::string_view data, std::size_t flagsAt, std::uint32_t characters,
+                             std::uint64_t& bytes, std::uint64_t& trailing)
+{
+    if (flagsAt >= data.size()) RefuseTextPastRecord();
+    const std::uint32_t flags = Read(data, flagsAt, 1);
+    std::size_t at = flagsAt + 1;
+    trailing = 0;
+    if (flags & 0x08) {
+        if (at + 2 > data.size()) RefuseTextPastRecord();
+        trailing += std::uint64_t{Read(data, at, 2)} * 4;
+        at += 2;
+    }
+    if (flags & 0x04) {
+        if (at + 4 > data.size()) RefuseTextPastRecord();
+        trailing += Read(data, at, 4);
+        at += 4;
+    }
+    bytes = std::uint64_t{characters} * ((flags & 0x01) ? 2 : 1);
+    return at;
+}
+
+void CheckText(std::string_view data, std::size_t countAt, int countBytes, bool biff8)
+{
+    if (countAt + countBytes > data.size()) RefuseTextPastRecord();
+    const std::uint32_t characters = Read(data, countAt, countBytes);
+    std::uint64_t bytes = characters;
+    std::uint64_t trailing = 0;
+    std::size_t at = countAt + countBytes;
+    if (biff8) at = UnicodeTextStart(data, at, characters, bytes, trailing);
+    if (bytes > data.size() - at) RefuseTextPastRecord();
+}
+
+// The shared strings as FreeXL reads them: the SST record and the CONTINUE records after it, a
+// text cut at a record's end going on after the option flags that start the next record, the
+// formatting runs and extended data after a text skipped, into the next record where they run on.
+class SharedStringsCheck {
+public:
+    void sst(std::string_view data)
+    {
+        if (started_) Refuse("its shared strings are damaged");
+        started_ = true;
+        if (data.size() < 8) Refuse("its shared strings are damaged");
+        count_ = Read(data, 4, 4);
+        if (count_ > kMaxSharedStrings) return;  // FreeXL refuses such a count itself
+        texts(data, 8);
+    }
+
+    void continued(std::string_view data)
+    {
+        if (!started_ || stopped_ || count_ > kMaxSharedStrings) return;
+        std::uint64_t at = 0;
+        if (pending_ > 0) {
+            if (data.empty()) Refuse("its shared strings are damaged");
+            const std::uint64_t bytes = pending_ * ((Read(data, 0, 1) & 0x01) ? 2 : 1);
+            if (bytes > data.size() - 1) Refuse("its shared strings are damaged");
+            at = 1 + bytes + pendingTrailing_;
+            // FreeXL forgets what of the trailing data runs on into a further record.
+            skip_ = 0;
+            pending_ = 0;
+            ++index_;
+        }
+        texts(data, at);
+    }
+
+private:
+    void texts(std::string_view data, std::uint64_t at)
+    {
+        for (; index_ < count_; ++index_) {
+            if (at >= data.size()) return;
+            at += skip_;
+            if (at + 2 > data.size()) Refuse("its shared strings are damaged");
+            const std::uint32_t characters = Read(data, static_cast<std::size_t>(at), 2);
+            std::uint64_t bytes = 0;
+            std::uint64_t trailing = 0;
+            std::size_t start = 0;
+            try {
+                start = UnicodeTextStart(data, static_cast<std::size_t>(at) + 2, characters, bytes, trailing);
+            } catch (const Refusal&) {
+                Refuse("its shared strings are damaged");
+            }
+            if (bytes > data.size() - start) {
+                // Cut at the record's end: the rest follows in the next record.
+                const bool wide = bytes > characters;
+                pending_ = characters - (wide ? (data.size() - start) / 2 : data.size() - start);
+                pendingTrailing_ = trailing;
+                return;
+            }
+            if (characters == 0) {
+                stopped_ = true;  // FreeXL refuses an empty shared string
+                return;
+            }
+            at = start + bytes + trailing;
+            skip_ = at >= data.size() ? at - data.size() : 0;
+        }
+    }
+
+    static constexpr std::uint64_t kMaxSharedStrings = 1024 * 1024;
+
+    bool started_ = false;
+    bool stopped_ = false;
+    std::uint64_t count_ = 0;
+    std::uint64_t index_ = 0;
+    std::uint64_t skip_ = 0;             // trailing data of the last text that runs into this record
+    std::uint64_t pending_ = 0;          // characters of a cut text still to come
+    std::uint64_t pendingTrailing_ = 0;  // the trailing data after them
+};
+
+// The records FreeXL reads, in its order, up to where it stops: a record of type and size 0, or
+// one larger than its record buffer.
+void CheckTexts(const BiffRecords& records, bool biff8)
+{
+    SharedStringsCheck strings;
+    std::uint16_t previous = 0;
+    for (const Record& record : records.all()) {
+        if ((record.id == 0 && record.data.empty()) || record.data.size() > kMaxFreexlRecordBytes) return;
+        if (record.id == kContinue) {
+            if (previous == kSst) strings.continued(record.data);
+            continue;
+        }
+        previous = record.id;
+        switch (record.id) {
+        case kSst:
+            strings.sst(record.data);
+            break;
+        case kBoundSheet:
+            CheckText(record.data, 6, 1, biff8);
+            break;
+        case kFormat:
+            CheckText(record.data, 2, biff8 ? 2 : 1, biff8);
+            break;
+        case kLabel:
+            CheckText(record.data, 6, 2, biff8);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+struct SheetPlace {
+    std::string name;
+    std::size_t first;  // the index of its BOF record
+};
+
+std::optional<std::vector<std::string>> CheckBiff(std::string_view stream, unsigned long long maxCells)
+{
+    const BiffRecords records(stream);
+    const std::vector<Record>& all = records.all();
+    std::vector<std::string> names;
     // Only BIFF5 and BIFF8 name their worksheets as checked here; FreeXL judges the rest.
-    if (globals.empty() || globals.front().id != kBof) return;
-    const bool biff8 = globals.front().data.size() >= 2 && Read(globals.front().data, 0, 2) == 0x0600;
-    unsigned long long total = 0;
-    for (const Record& record : globals) {
+    if (all.empty() || all.front().id != kBof) return std::nullopt;
+    const bool biff8 = all.front().data.size() >= 2 && Read(all.front().data, 0, 2) == 0x0600;
+    const std::size_t globalsEnd = records.end(0);
+
+    std::vector<SheetPlace> sheets;
+    for (std::size_t i = 0; i <= globalsEnd; ++i) {
+        const Record& record = all[i];
         if (record.id != kBoundSheet) continue;
+        if (sheets.size() == kMaxWorksheets)
+            Refuse("it names more than " + std::to_string(kMaxWorksheets) + " worksheets, more than a workbook holds");
         const std::string name = SheetName(record.data, biff8);
         const std::uint32_t offset = Read(record.data, 0, 4);
         if (offset >= stream.size()) Refuse("its worksheet " + name + " begins past the end of its workbook stream");
-        const std::vector<Record> sheet = Substream(stream, offset);
-        if (sheet.empty() || sheet.front().id != kBof) Refuse("its worksheet " + name + " does not begin where the workbook says");
-        for (const Record& dimensions : sheet) {
+        const std::optional<std::size_t> first = records.startingAt(offset);
+        if (!first || *first <= globalsEnd || all[*first].id != kBof)
+            Refuse("its worksheet " + name + " does not begin where the workbook says");
+        names.push_back(name);
+        sheets.push_back({name, *first});
+    }
+
+    // In the stream's order, each worksheet's records end before the next one begins: no record
+    // is read twice, however many worksheets name it.
+    std::vector<const SheetPlace*> order;
+    for (const SheetPlace& sheet : sheets) order.push_back(&sheet);
+    std::stable_sort(order.begin(), order.end(), [](const SheetPlace* a, const SheetPlace* b) { return a->first < b->first; });
+    unsigned long long total = 0;
+    std::size_t previousEnd = globalsEnd;
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        const SheetPlace& sheet = *order[n];
+        if (n > 0 && sheet.first == order[n - 1]->first)
+            Refuse("its worksheets " + order[n - 1]->name + " and " + sheet.name + " begin at the same place");
+        if (sheet.first <= previousEnd)
+            Refuse("its worksheet " + sheet.name + " begins inside its worksheet " + order[n - 1]->name);
+        const std::size_t end = records.end(sheet.first);
+        for (std::size_t i = sheet.first; i <= end; ++i) {
+            const Record& dimensions = all[i];
             if (dimensions.id != kDimensions) continue;
             const bool wideRows = dimensions.data.size() >= 14;
             const std::uint64_t rows = Read(dimensions.data, wideRows ? 4 : 2, wideRows ? 4 : 2);
             const std::uint64_t columns = Read(dimensions.data, wideRows ? 10 : 6, 2);
             if (rows > kMaxRows || columns > kMaxColumns)
-                Refuse("its worksheet " + name + " declares " + std::to_string(rows) + " rows and " +
+                Refuse("its worksheet " + sheet.name + " declares " + std::to_string(rows) + " rows and " +
                        std::to_string(columns) + " columns, more than a worksheet has");
             const unsigned long long cells = std::max<std::uint64_t>(rows, 1) * std::max<std::uint64_t>(columns, 1);
-            if (cells > maxCells) Refuse("its worksheet " + name + " spans more than " + std::to_string(maxCells) + " cells");
+            if (cells > maxCells)
+                Refuse("its worksheet " + sheet.name + " spans more than " + std::to_string(maxCells) + " cells");
             total += cells;
             if (total > 4 * maxCells)
                 Refuse("its worksheets span more than " + std::to_string(4 * maxCells) + " cells together");
         }
+        previousEnd = end;
     }
+
+    CheckTexts(records, biff8);
+    return names;
 }
 
 }  // namespace
 
-std::optional<std::string> CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells)
+XlsCheck CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells)
 {
+    XlsCheck check;
     try {
         const CompoundDocument document(bytes);
-        CheckBiff(document.workbookStream(), maxCells);
+        check.worksheets = CheckBiff(document.workbookStream(), maxCells);
     } catch (const Refusal& refusal) {
-        return refusal.reason;
+        check.refusal = refusal.reason;
+        check.worksheets.reset();
     }
-    return std::nullopt;
+    return check;
 }
 
 }  // namespace trelvant

@@ -7,17 +7,28 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace trelvant {
 
-// The first reason found to refuse the workbook (a text that follows "is not a workbook that can
-// be read: "), or nullopt when nothing checked is wrong. Checks: the compound document's header
-// (sector sizes, counts of allocation table, directory and mini table sectors within the file),
-// its allocation chains (every sector within the file, no loop), every directory entry's name
-// length (0 to 64 bytes, even), the workbook stream ("Workbook" or "Book") whole within the file;
-// then the BIFF records of that stream: each record within it, each worksheet's offset inside it
-// and starting with a BOF record, and each worksheet's DIMENSIONS record within 65536 rows and 256
-// columns, at most maxCells cells a worksheet and 4 x maxCells all together.
-std::optional<std::string> CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells);
+struct XlsCheck {
+    // The first reason found to refuse the workbook (a text that follows "is not a workbook that
+    // can be read: "), or nullopt when nothing checked is wrong.
+    std::optional<std::string> refusal;
+    // The names of its sheets as its BOUNDSHEET records give them, in their order; nullopt when it
+    // is refused or when its records are of another BIFF version than 5 and 8.
+    std::optional<std::vector<std::string>> worksheets;
+};
+
+// Checks: the compound document's header (sector sizes, counts of allocation table, directory and
+// mini table sectors within the file), its allocation chains (every sector within the file, no
+// loop), every directory entry's name length (0 to 64 bytes, even), the workbook stream
+// ("Workbook" or "Book") whole within the file; then the BIFF records of that stream, each read
+// once: each record within it; at most 65535 worksheets, each beginning at a BOF record of its own
+// after the workbook's globals, none inside another; each worksheet's DIMENSIONS record within
+// 65536 rows and 256 columns, at most maxCells cells a worksheet and 4 x maxCells all together;
+// the texts FreeXL copies by their own lengths (sheet names, number formats, LABEL cells, the
+// shared strings and their continuations) within their records.
+XlsCheck CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells);
 
 }  // namespace trelvant

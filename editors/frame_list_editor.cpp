@@ -564,7 +564,12 @@ void FrameListEditor::BitBtn4Click()
     if (!workbook) return;
     // Read whole before the grid changes: a workbook that cannot be read leaves the grid as it was.
     const Worksheet sheet = TableImport::readSheet(*workbook, kFrameListSheet);
-    const FrameListImport import = ImportFrameRows(sheet.records, editorMode_);
+    FrameListImport import;
+    try {
+        import = ImportFrameRows(sheet.records, editorMode_);
+    } catch (const Error& refused) {
+        throw Error(DisplayPath(ToPath(*workbook)) + ", worksheet " + sheet.name + ": " + refused.what());
+    }
     setGridRows(import.rows);
     sgA_->scrollToTop();
     if (import.leftOut > 0)

@@ -75,6 +75,45 @@ TEST(CommandOutputs, AnOutputThatIsAnInputIsRefusedBeforeAnythingRuns)
     }
 }
 
+#ifndef _WIN32  // links, which Windows gives only to administrators
+// A project received from someone else: its links neither turn a document into an output nor
+// lead a write out of its folder.
+TEST(CommandOutputs, TheTablesOfAProjectAreWrittenNeitherOverItsDocumentsNorOutOfIt)
+{
+    TempFolder folder;
+    const std::filesystem::path project = builtExample(folder);
+    const std::string documents = ReadText(project / "RCobDef.xml");
+    std::filesystem::create_symlink("RCobDef.xml", project / "rpdodef.csv");
+    std::filesystem::create_symlink(project / "RCobDef.xml", folder / "book.xlsx");
+    std::filesystem::create_symlink("../elsewhere/RInfoCob.csv", project / "RInfoCob.csv");
+
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::filesystem::path real = std::filesystem::canonical(folder.path());
+    const std::vector<Case> cases = {
+        {{"export", project.string(), "--from", "receive-frames"},
+         "Unable to write to " + (project / "rpdodef.csv").string() + ": it is " + (project / "RCobDef.xml").string() +
+             ", which this command reads\n"},
+        {{"import", project.string(), (folder / "book.xlsx").string(), "--into", "receive-frames"},
+         "Unable to write to " + (project / "RCobDef.xml").string() + ": it is " + (folder / "book.xlsx").string() +
+             ", which this command reads\n"},
+        {{"export", project.string(), "--from", "receive-map"},
+         "Unable to write to " + (project / "RInfoCob.csv").string() + ": it leads to " +
+             (real / "elsewhere" / "RInfoCob.csv").string() + ", outside the project folder " +
+             (real / "Boiler2").string() + "\n"},
+    };
+    for (const Case& c : cases) {
+        const test::ToolRun run = RunTool(c.arguments);
+        EXPECT_EQ(run.exitCode, 1) << c.arguments[0];
+        EXPECT_EQ(run.err, c.message);
+    }
+    EXPECT_EQ(ReadText(project / "RCobDef.xml"), documents);
+    EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere"));
+}
+#endif
+
 #ifndef _WIN32  // a file system that ignores case has one file for both names
 TEST(CommandOutputs, AnOutputIsTheFileNamedExactly)
 {

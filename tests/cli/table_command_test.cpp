@@ -90,7 +90,9 @@ TEST(CliImport, ByteMapsAreReplacedAndWrittenInIndexOrder)
 
     run = RunTool({"import", project.path(), Workbook("receive_map.ods"), "--into", "receive-map"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("1 records name a frame beyond the 2 frames"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err, Workbook("receive_map.ods") +
+                           ", worksheet RInfoCob: 1 record names a frame beyond the 2 frames of the frame list and was "
+                           "skipped\n");
     EXPECT_EQ(project.read("RInfoCob.xml"),
               R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="1" PosComp="8"/></RInfoCob>)");
 
@@ -197,6 +199,63 @@ TEST(CliImport, ReadsWorkbooksOfOtherWriters)
                   R"(<RInfoCob><row Index="10" NrPdo="1" PosComp="33"/><row Index="11" NrPdo="1" PosComp="8"/>)"
                   R"(<row Index="11" NrPdo="1" PosComp="8"/><row Index="11" NrPdo="1" PosComp="8"/>)"
                   R"(<row Index="0x20" NrPdo="2" PosComp="17"/></RInfoCob>)");
+    }
+}
+
+// An .xlsx of one worksheet of that name, its <sheetData> given.
+std::string OneSheetXlsx(const std::string& sheetName, const std::string& rows)
+{
+    return test::StoredZip(
+        {{"_rels/.rels", R"(<Relationships><Relationship Id="a" Type="x/officeDocument" Target="xl/workbook.xml"/></Relationships>)"},
+         {"xl/workbook.xml", R"(<workbook><sheets><sheet name=")" + sheetName + R"(" r:id="s"/></sheets></workbook>)"},
+         {"xl/_rels/workbook.xml.rels", R"(<Relationships><Relationship Id="s" Type="x/worksheet" Target="sheet.xml"/></Relationships>)"},
+         {"xl/sheet.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+}
+
+// What an import would lose or a document could not hold is refused: status 1, the place named,
+// nothing written.
+TEST(CliImport, RecordsThatWouldBeLostOrCannotBeWrittenAreRefused)
+{
+    struct Case {
+        const char* what;
+        const char* into;
+        const char* document;
+        std::string sheet;
+        std::string rows;     // after a title row
+        std::string message;  // after "<workbook>, worksheet <sheet>"
+    };
+    const std::string title = R"(<row r="1"><c r="A1" t="inlineStr"><is><t>cobid</t></is></c></row>)";
+    const std::vector<Case> cases = {
+        {"an empty row before two", "receive-frames", "RCobDef.xml", "rpdodef",
+         R"(<row r="2"><c r="A2"><v>61444</v></c><c r="B2"><v>0</v></c></row>)"
+         R"(<row r="4"><c r="A4"><v>61445</v></c><c r="B4"><v>1</v></c></row><row r="5"><c r="B5"><v>2</v></c></row>)",
+         ", record 2: its first field is empty, which ends the list; 2 records after it hold data that would not be "
+         "imported\n"},
+        {"an empty first row", "transmit-frames", "TCobDef.xml", "RPDODEF",
+         R"(<row r="3"><c r="A3"><v>6</v></c><c r="B3"><v>0</v></c><c r="C3"><v>1</v></c><c r="D3"><v>1</v></c></row>)",
+         ", record 1: its first field is empty, which ends the list; 1 record after it holds data that would not be "
+         "imported\n"},
+        {"a NUL in a mnemonic", "receive-frames", "RCobDef.xml", "rpdodef",
+         R"(<row r="2"><c r="A2"><v>61444</v></c><c r="B2"><v>0</v></c><c r="D2" t="inlineStr"><is><t>Eng&#0;ine</t></is></c></row>)",
+         ": cell D2 (record 1) holds the control character 0x00, which a document cannot hold\n"},
+        {"an escape in a transmit mnemonic", "transmit-frames", "TCobDef.xml", "rpdodef",
+         R"(<row r="2"><c r="A2"><v>6</v></c><c r="B2"><v>0</v></c><c r="C2"><v>1</v></c><c r="D2"><v>1</v></c>)"
+         R"(<c r="E2" t="inlineStr"><is><t>a&#x1B;[0m</t></is></c></row>)",
+         ": cell E2 (record 1) holds the control character 0x1B, which a document cannot hold\n"},
+        {"0x01 in a byte map's PosComp", "receive-map", "RInfoCob.xml", "RInfoCob",
+         R"(<row r="2"><c r="A2"><v>10</v></c><c r="B2"><v>1</v></c><c r="C2" t="inlineStr"><is><t>&#1;</t></is></c></row>)",
+         ": cell C2 (record 1) holds the control character 0x01, which a document cannot hold\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Project project;
+        const std::string before = project.read(c.document);
+        const std::filesystem::path workbook = project.folder / "book.xlsx";
+        WriteText(workbook, OneSheetXlsx(c.sheet, title + c.rows));
+        const test::ToolRun run = RunTool({"import", project.path(), workbook.string(), "--into", c.into});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, workbook.string() + ", worksheet " + c.sheet + c.message);
+        EXPECT_EQ(project.read(c.document), before);
     }
 }
 

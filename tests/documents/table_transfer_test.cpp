@@ -48,6 +48,81 @@ TEST(FrameListImport, RecordsFillTheGridFromRowOneWithTheEditorsDataColumns)
     EXPECT_EQ(transmit.rows[2], (FrameRow{"", "5", "", "", ""}));
 }
 
+// The list ends before the first record without its first field; records holding a value after
+// that one are named, so that they are not lost unasked.
+TEST(FrameListImport, RecordsAfterARecordWithoutItsFirstFieldAreCounted)
+{
+    struct Case {
+        const char* what;
+        std::vector<WorkbookRecord> records;
+        std::optional<std::size_t> endsAt;
+        std::size_t after;
+    };
+    const std::vector<Case> cases = {
+        {"an empty record between two", {{"1", "1"}, {}, {"2", "2"}}, 1, 1},
+        {"an empty first record", {{kEmpty, kEmpty}, {"1", "1"}, {"2", "2"}}, 0, 2},
+        {"a record of empty texts, then one and an empty one", {{"1"}, {"", ""}, {"2"}, {}, {"3"}}, 1, 2},
+        {"a record without its first field ending the worksheet", {{"1", "1"}, {kEmpty, "5"}}, std::nullopt, 0},
+        {"values only beyond the editor's columns after it", {{"1"}, {}, {kEmpty, kEmpty, kEmpty, kEmpty, "x"}},
+         std::nullopt, 0},
+        {"no gap", {{"1"}, {"2"}}, std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FrameListImport import = ImportFrameRows(c.records, Direction::Receive);
+        EXPECT_EQ(import.endsAt, c.endsAt);
+        EXPECT_EQ(import.after, c.after);
+        // The records after the gap are taken as they stand all the same.
+        EXPECT_EQ(import.rows[c.records.size() - 1][0], c.records.back().empty() || !c.records.back()[0]
+                                                             ? std::string()
+                                                             : *c.records.back()[0]);
+    }
+}
+
+// A character below 0x20 but tab, line feed and carriage return would give a document that XML
+// readers refuse (0x00 would cut the text): the import is refused naming the cell.
+TEST(TableImports, RefuseControlCharactersNamingTheCell)
+{
+    struct Case {
+        const char* what;
+        std::vector<WorkbookRecord> records;
+        bool byteMap;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"0x00 in a mnemonic", {{"1", "1", "N", std::string("Eng\0ine", 7)}}, false,
+         "cell D2 (record 1) holds the control character 0x00, which a document cannot hold"},
+        {"0x01 in a frame's second record", {{"1", "1"}, {"2", "\x01"}}, false,
+         "cell B3 (record 2) holds the control character 0x01, which a document cannot hold"},
+        {"escape after an empty record", {{"1"}, {}, {"3", "3", "N", "a\x1B[0m"}}, false,
+         "cell D4 (record 3) holds the control character 0x1B, which a document cannot hold"},
+        {"0x1F in an Index", {{"10", "1", "33"}, {"\x1F", "1", "8"}}, true,
+         "cell A3 (record 2) holds the control character 0x1F, which a document cannot hold"},
+        {"0x0B in a frame number, before it is read as a number", {{"10", "1\x0B", "33"}}, true,
+         "cell B2 (record 1) holds the control character 0x0B, which a document cannot hold"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteMap map = FramesWithOldEntries(2, Direction::Receive);
+        const ByteMap before = map;
+        try {
+            if (c.byteMap) ImportByteMapRecords(map, c.records, Direction::Receive);
+            else ImportFrameRows(c.records, Direction::Receive);
+            ADD_FAILURE() << "imported";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+        EXPECT_EQ(map, before);
+    }
+
+    // Tab, line feed and carriage return stay, as does anything from 0x20 up; fields beyond the
+    // editor's columns are not taken, nor looked at.
+    const FrameListImport kept = ImportFrameRows({{"1", "1", "N", "a\tb\r\nc\x7F", "\x01"}}, Direction::Receive);
+    EXPECT_EQ(kept.rows[0][3], "a\tb\r\nc\x7F");
+    ByteMap map = FramesWithOldEntries(1, Direction::Receive);
+    EXPECT_EQ(ImportByteMapRecords(map, {{"10", "1", "3\t"}, {"11", "5", "\x02"}}, Direction::Receive).imported, 1u);
+}
+
 TEST(FrameListImport, RecordsBeyondTheGridAreCountedNotTaken)
 {
     std::vector<WorkbookRecord> records;

@@ -5,6 +5,9 @@
 #include "documents/workbook.h"
 
 #include "platform/error.h"
+#ifdef TRELVANT_WITH_XLS
+#include "platform/isolated_call.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -167,6 +170,10 @@ const std::vector<HostileCase> kHostileCases = {
     {"hostile_deep_nesting.xlsx", "RInfoCob", "an inline string of runs nested 1,000,000 deep"},
     {"hostile_deep_nesting.ods", "RInfoCob", "a paragraph of spans nested 1,000,000 deep"},
     {"hostile_content_missing.ods", "RInfoCob", "an .ods without content.xml"},
+    {"hostile_blanks.ods", "RInfoCob", "a row of 200 cells of 15,000,000 blanks each in 600 bytes"},
+#ifdef TRELVANT_WITH_XLS
+    {"hostile_sheet_offsets.xls", "RInfoCob", "20,000 worksheets that all begin at the stream's start"},
+#endif
 };
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.file << ": " << c.what; }
@@ -186,6 +193,33 @@ TEST_P(WorkbookHostile, IsRefusedWithTheReadersError)
 
 INSTANTIATE_TEST_SUITE_P(Files, WorkbookHostile, testing::ValuesIn(kHostileCases),
                          [](const testing::TestParamInfo<HostileCase>& info) { return TestName(info.param.file); });
+
+#ifdef TRELVANT_WITH_XLS
+// Each text is counted as it is read: the texts of the workbooks that would be gigabytes are
+// refused within the memory of a child process that holds a little more than the bound.
+TEST(WorkbookHostileTexts, AreRefusedBeforeTheyAreHeld)
+{
+    IsolationLimits limits;
+    limits.memoryBytes = 192u * 1024u * 1024u;
+    for (const char* file : {"hostile_blanks.ods", "hostile_huge_shared_string.xlsx"}) {
+        SCOPED_TRACE(file);
+        const IsolatedResult result = RunIsolated(
+            [&] {
+                try {
+                    ReadWorksheet(kData / file, "RInfoCob");
+                } catch (const Error& error) {
+                    return std::string(error.what());
+                }
+                return std::string("(read)");
+            },
+            limits);
+        ASSERT_EQ(result.outcome, IsolatedResult::Outcome::Done);
+        EXPECT_EQ(result.output, (kData / file).string() +
+                                     " is not a workbook that can be read: the texts of its worksheet RInfoCob are "
+                                     "larger than 16 MiB");
+    }
+}
+#endif
 
 // Hostile in shape, yet within every bound: read whole.
 TEST(WorkbookHostileButReadable, IsReadAsIfItWereOrdinary)

@@ -39,6 +39,20 @@ void Patch(std::string& out, std::size_t at, std::uint64_t value, int bytes)
     for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+std::string Bytes(std::uint64_t value, int bytes)
+{
+    std::string out;
+    Put(out, value, bytes);
+    return out;
+}
+
+std::uint32_t Read32(const std::string& in, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(in[at + i]);
+    return value;
+}
+
 std::string Record(std::uint16_t id, const std::string& data)
 {
     std::string record;
@@ -120,7 +134,9 @@ std::string CompoundDocument(std::string stream)
 {
     stream.resize(std::max<std::size_t>(((stream.size() + 511) / 512) * 512, 4096), '\0');
     const std::size_t streamSectors = stream.size() / 512;
-    const std::size_t directorySector = 1 + streamSectors;
+    std::size_t fatSectors = 1;
+    while (fatSectors * 128 < fatSectors + streamSectors + 1) ++fatSectors;
+    const std::size_t directorySector = fatSectors + streamSectors;
 
     std::string header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     Put(header, 0, 16);
@@ -131,7 +147,7 @@ std::string CompoundDocument(std::string stream)
     Put(header, 6, 2);       // 64-byte mini sectors
     Put(header, 0, 6);
     Put(header, 0, 4);                // directory sectors (0 in version 3)
-    Put(header, 1, 4);                // allocation table sectors
+    Put(header, fatSectors, 4);       // allocation table sectors
     Put(header, directorySector, 4);  // first directory sector
     Put(header, 0, 4);
     Put(header, 4096, 4);        // mini stream cutoff
@@ -139,14 +155,14 @@ std::string CompoundDocument(std::string stream)
     Put(header, 0, 4);
     Put(header, 0xFFFFFFFE, 4);  // no DIFAT sectors
     Put(header, 0, 4);
-    Put(header, 0, 4);  // the allocation table is sector 0
+    for (std::size_t s = 0; s < fatSectors; ++s) Put(header, s, 4);  // the allocation table first
     while (header.size() < 512) Put(header, 0xFFFFFFFF, 4);
 
     std::string fat;
-    Put(fat, 0xFFFFFFFD, 4);  // sector 0 holds the table
-    for (std::size_t s = 1; s <= streamSectors; ++s) Put(fat, s == streamSectors ? 0xFFFFFFFE : s + 1, 4);
+    for (std::size_t s = 0; s < fatSectors; ++s) Put(fat, 0xFFFFFFFD, 4);  // sectors of the table
+    for (std::size_t s = 1; s <= streamSectors; ++s) Put(fat, s == streamSectors ? 0xFFFFFFFE : fatSectors + s, 4);
     Put(fat, 0xFFFFFFFE, 4);  // the directory, one sector
-    while (fat.size() < 512) Put(fat, 0xFFFFFFFF, 4);
+    while (fat.size() < 512 * fatSectors) Put(fat, 0xFFFFFFFF, 4);
 
     auto entry = [](std::u16string name, int type, std::uint32_t child, std::uint32_t start, std::uint32_t size) {
         std::string e;
@@ -164,7 +180,8 @@ std::string CompoundDocument(std::string stream)
         Put(e, 0, 4);
         return e;
     };
-    std::string directory = entry(u"Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry(u"Workbook", 2, 0xFFFFFFFF, 1, stream.size());
+    std::string directory =
+        entry(u"Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry(u"Workbook", 2, 0xFFFFFFFF, fatSectors, stream.size());
     directory.resize(512, '\0');
     for (std::size_t at = 256; at < 512; at += 128) Patch(directory, at + 68, 0xFFFFFFFF, 4);  // unused entries
     return header + fat + stream + directory;
@@ -262,10 +279,78 @@ TEST_F(XlsWorkbook, WhatFreexlWouldTrustIsCheckedFirst)
     cases.push_back({"a worksheet that begins past the stream", CompoundDocument(pastEnd),
                      ": its worksheet Notes begins past the end of its workbook stream"});
 
+    // Where the worksheets begin: each at a BOF record of its own, after the globals, once.
+    const std::size_t firstOffsetField = Bof(5).size() + 4;
+    const std::size_t secondOffsetField = firstOffsetField + 4 + 8 + std::string("Notes").size();
+    std::string sameStart = WorkbookStream(OrdinarySheets());
+    Patch(sameStart, secondOffsetField, Read32(sameStart, firstOffsetField), 4);
+    cases.push_back({"two worksheets that begin at the same record", CompoundDocument(sameStart),
+                     ": its worksheets Notes and rpdodef begin at the same place"});
+
+    std::string midRecord = WorkbookStream(OrdinarySheets());
+    Patch(midRecord, secondOffsetField, Read32(midRecord, secondOffsetField) + 2, 4);
+    cases.push_back({"a worksheet that begins inside a record", CompoundDocument(midRecord),
+                     ": its worksheet rpdodef does not begin where the workbook says"});
+
+    std::vector<Sheet> atZero(20000, Sheet{"S", 1, 1, {}});
+    std::string allAtZero = WorkbookStream(atZero);
+    for (std::size_t s = 0; s < atZero.size(); ++s) Patch(allAtZero, firstOffsetField + s * (4 + 9), 0, 4);
+    cases.push_back({"20,000 worksheets that all begin at the workbook's BOF", CompoundDocument(allAtZero),
+                     ": its worksheet S does not begin where the workbook says"});
+
+    std::vector<Sheet> tooMany;
+    for (int s = 0; s < 65536; ++s) tooMany.push_back({"S" + std::to_string(s), 0, 0, {}});
+    cases.push_back({"65,536 worksheets", CompoundDocument(WorkbookStream(tooMany)),
+                     ": it names more than 65535 worksheets, more than a workbook holds"});
+
+    // The texts FreeXL copies by the lengths they give.
+    const std::string pastRecord = ": a text in its workbook stream runs past the end of its record";
+    cases.push_back({"a number format of 63,239 characters in 7 bytes",
+                     CompoundDocument(WorkbookStream(OrdinarySheets(), Record(0x041E, Bytes(164, 2) + Bytes(0xF707, 2) +
+                                                                                          Bytes(0, 1) + "General"))),
+                     pastRecord});
+    cases.push_back({"a number format whose formatting run count is cut off",
+                     CompoundDocument(WorkbookStream(OrdinarySheets(), Record(0x041E, Bytes(164, 2) + Bytes(1, 2) +
+                                                                                          Bytes(0x08, 1) + "G"))),
+                     pastRecord});
+    cases.push_back({"a text cell of 300 characters in 3 bytes",
+                     CompoundDocument(WorkbookStream(OrdinarySheets(), Record(0x0204, Bytes(0, 6) + Bytes(300, 2) +
+                                                                                          Bytes(0, 1) + "abc"))),
+                     pastRecord});
+    std::string nameTooLong = WorkbookStream(OrdinarySheets());
+    Patch(nameTooLong, firstOffsetField + 6, 200, 1);  // "Notes" said to be 200 characters
+    cases.push_back({"a worksheet name longer than its record", CompoundDocument(nameTooLong), pastRecord});
+
+    const std::string sstHead = Bytes(2, 4) + Bytes(2, 4);
+    cases.push_back({"a shared string cut short and continued by too little",
+                     CompoundDocument(WorkbookStream(OrdinarySheets(),
+                                                     Record(0x00FC, sstHead + Bytes(10, 2) + Bytes(1, 1) + "ab") +
+                                                         Record(0x003C, Bytes(1, 1) + "cd"))),
+                     ": its shared strings are damaged"});
+    cases.push_back({"formatting runs that reach past the next record",
+                     CompoundDocument(WorkbookStream(OrdinarySheets(),
+                                                     Record(0x00FC, sstHead + Bytes(2, 2) + Bytes(0x08, 1) + Bytes(60000, 2) + "ab") +
+                                                         Record(0x003C, Bytes(1, 2) + Bytes(0, 1) + "c"))),
+                     ": its shared strings are damaged"});
+
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(refusal(c.bytes), c.reason);
     }
+}
+
+// Shared strings as writers store them are taken: a text cut at a record's end goes on in the
+// next, formatting runs after a text are skipped.
+TEST_F(XlsWorkbook, SharedStringsAcrossRecordsPassTheCheck)
+{
+    // "Index" with one formatting run, "NrPdo" cut after "Nr", then "abc" in UTF-16.
+    const std::string sst = Record(0x00FC, Bytes(3, 4) + Bytes(3, 4) + Bytes(5, 2) + Bytes(0x08, 1) + Bytes(1, 2) + "Index" +
+                                               Bytes(0, 4) + Bytes(5, 2) + Bytes(0, 1) + "Nr") +
+                            Record(0x003C, Bytes(0, 1) + "Pdo" + Bytes(3, 2) + Bytes(1, 1) + std::string("a\0b\0c\0", 6));
+    const std::optional<Worksheet> sheet =
+        ReadWorksheet(write(CompoundDocument(WorkbookStream(OrdinarySheets(), sst))), "rpdodef");
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{{"61444", "0"}, {"65262", "3"}}));
 }
 
 // A workbook that passes every check above but makes FreeXL copy past the end of a buffer (found

@@ -248,6 +248,33 @@ std::vector<Refusal> Refusals()
         {"a zip that is no workbook", test::StoredZip({{"notes.txt", "61444,0"}}),
          ": it is a zip archive, but neither an .xlsx nor an .ods workbook"},
         {"a zip cut short", Xlsx{Sheet("")}.bytes().substr(0, 200), ": it is not a complete zip archive"},
+        {"two cells A2", Xlsx{Sheet(R"(<row r="2"><c r="A2"><v>1</v></c><c r="A2"><v>2</v></c></row>)")}.bytes(),
+         ": its worksheet RInfoCob is damaged: it holds cell A2 twice"},
+        {"a cell placed after its row's cells and named again",
+         Xlsx{Sheet(R"(<row r="2"><c r="B2"><v>1</v></c><c r="A2"><v>2</v></c><c><v>3</v></c></row>)")}.bytes(),
+         ": its worksheet RInfoCob is damaged: it holds cell B2 twice"},
+        {"an empty cell C3 given twice", Xlsx{Sheet(R"(<row r="3"><c r="C3"/><c r="C3"/></row>)")}.bytes(),
+         ": its worksheet RInfoCob is damaged: it holds cell C3 twice"},
+        {"two rows numbered 2",
+         Xlsx{Sheet(R"(<row r="2"><c r="A2"><v>1</v></c></row><row r="2"><c r="B2"><v>2</v></c></row>)")}.bytes(),
+         ": its worksheet RInfoCob is damaged: it holds row 2 twice"},
+        {"a row numbered as the one before it", Xlsx{Sheet(R"(<row><c><v>1</v></c></row><row r="1"/>)")}.bytes(),
+         ": its worksheet RInfoCob is damaged: it holds row 1 twice"},
+        {"a reference to the character U+FFFF",
+         Xlsx{Sheet(R"(<row><c t="inlineStr"><is><t>&#xFFFF;</t></is></c></row>)")}.bytes(),
+         ": its part xl/worksheets/map.xml is not well-formed XML (it holds the character U+FFFF)"},
+        {"two hundred cells of 15,000,000 blanks each",
+         OdsTable("<table:table-row>" + [] {
+             std::string cells;
+             for (int c = 0; c < 200; ++c)
+                 cells += R"(<table:table-cell office:value-type="string"><text:p><text:s text:c="15000000"/></text:p></table:table-cell>)";
+             return cells;
+         }() + "</table:table-row>"),
+         ": the texts of its worksheet RInfoCob are larger than 16 MiB"},
+        {"two cells of 10 MiB in a row repeated twice",
+         OdsTable(R"(<table:table-row table:number-rows-repeated="2"><table:table-cell office:value-type="string"><text:p><text:s text:c="5000000"/></text:p></table:table-cell>)"
+                  R"(<table:table-cell office:value-type="string"><text:p><text:s text:c="5000000"/></text:p></table:table-cell></table:table-row>)"),
+         ": the texts of its worksheet RInfoCob are larger than 16 MiB"},
     };
     return refusals;
 }
@@ -267,6 +294,25 @@ TEST_F(ZipWorkbook, OneLongSharedStringInManyCellsIsRefusedNotCopied)
     Xlsx book{Sheet(R"(<row><c t="s"><v>0</v></c><c t="s"><v>0</v></c></row>)")};
     book.sharedStrings = &shared;
     EXPECT_EQ(refusal(book.bytes()), ": the texts of its worksheet RInfoCob are larger than 16 MiB");
+}
+
+// Control characters are handed on as they stand, the character 0 too (for the import to refuse
+// them), however the part writes them: never a text cut at a 0.
+TEST_F(ZipWorkbook, ControlCharactersAreKeptNotCut)
+{
+    const std::optional<Worksheet> xlsx = read(Xlsx{Sheet(
+        R"(<row r="2"><c r="A2" t="inlineStr"><is><t>Eng&#0;ine</t></is></c><c r="B2" t="inlineStr"><is><t>&#x0000;</t></is></c>)"
+        R"(<c r="C2" t="inlineStr"><is><t>a&#1;b&#x1B;c&#9;</t></is></c><c r="D2" t="str"><v>&#00;x</v></c></row>)")}.bytes());
+    ASSERT_TRUE(xlsx);
+    EXPECT_EQ(xlsx->records, (std::vector<WorkbookRecord>{
+                                 {std::string("Eng\0ine", 7), std::string(1, '\0'), "a\x01" "b\x1B" "c\t", std::string("\0x", 2)}}));
+
+    const std::optional<Worksheet> ods = read(OdsTable(
+        R"(<table:table-row><table:table-cell office:value-type="string"><text:p>Index</text:p></table:table-cell></table:table-row>)"
+        R"(<table:table-row><table:table-cell office:value-type="string"><text:p>a&#0;b</text:p></table:table-cell>)"
+        R"(<table:table-cell office:value-type="string" office:string-value="&#x1B;[0m"/></table:table-row>)"));
+    ASSERT_TRUE(ods);
+    EXPECT_EQ(ods->records, (std::vector<WorkbookRecord>{{std::string("a\0b", 3), "\x1B[0m"}}));
 }
 
 // The zip's directory is counted before it is read: ten thousand and one parts are refused,

@@ -90,6 +90,19 @@ void Fill(QTableWidget* grid, const Cells& cells)
         }
 }
 
+// An .xlsx of one worksheet of that name in the folder, its rows after a title row given.
+QString OneSheetXlsx(const std::filesystem::path& folder, const std::string& sheetName, const std::string& rows)
+{
+    const std::filesystem::path workbook = folder / "book.xlsx";
+    test::WriteText(workbook, test::StoredZip({
+        {"_rels/.rels", R"(<Relationships><Relationship Id="a" Type="x/officeDocument" Target="xl/workbook.xml"/></Relationships>)"},
+        {"xl/workbook.xml", R"(<workbook><sheets><sheet name=")" + sheetName + R"(" r:id="s"/></sheets></workbook>)"},
+        {"xl/_rels/workbook.xml.rels", R"(<Relationships><Relationship Id="s" Type="x/worksheet" Target="sheet.xml"/></Relationships>)"},
+        {"xl/sheet.xml", R"(<worksheet><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>title</t></is></c></row>)" + rows +
+                             "</sheetData></worksheet>"}}));
+    return FromPath(workbook);
+}
+
 // The workbook kinds this build reads: .xls only where FreeXL is built in (not on Windows).
 void AddFormats()
 {
@@ -161,6 +174,77 @@ private slots:
         Project::press(editor.get(), "bitbtn1");
         QCOMPARE(test::ReadText(FrameListPath(p.dir.path(), Direction::Transmit)),
                  FrameListXml(Direction::Transmit, {{"6", "0", "61444", "0", "Torque"}}));
+    }
+
+    // A cell holding a control character: the editors say which, in their error box, and keep
+    // what they held.
+    void importsRefuseControlCharacters_data()
+    {
+        QTest::addColumn<bool>("byteMap");
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("told");  // after "<file>, worksheet <name>: "
+        QTest::newRow("NUL in a mnemonic")
+            << false << R"(<row r="2"><c r="A2"><v>1</v></c><c r="D2" t="inlineStr"><is><t>a&#0;b</t></is></c></row>)"
+            << "cell D2 (record 1) holds the control character 0x00, which a document cannot hold";
+        QTest::newRow("escape after an empty row")
+            << false << R"(<row r="2"><c r="A2"><v>1</v></c></row><row r="4"><c r="B4" t="inlineStr"><is><t>&#x1b;</t></is></c></row>)"
+            << "cell B4 (record 3) holds the control character 0x1B, which a document cannot hold";
+        QTest::newRow("0x01 in an Index")
+            << true << R"(<row r="2"><c r="A2" t="inlineStr"><is><t>&#1;</t></is></c><c r="B2"><v>1</v></c><c r="C2"><v>1</v></c></row>)"
+            << "cell A2 (record 1) holds the control character 0x01, which a document cannot hold";
+    }
+    void importsRefuseControlCharacters()
+    {
+        QFETCH(bool, byteMap);
+        QFETCH(QString, rows);
+        QFETCH(QString, told);
+        Project p;
+        if (byteMap) p.writeTwoReceiveFrames();
+        const QString workbook = OneSheetXlsx(p.dir.path(), byteMap ? "RInfoCob" : "rpdodef", rows.toStdString());
+        const QString where = QString::fromStdString(DisplayPath(ToPath(workbook))) +
+                              (byteMap ? ", worksheet RInfoCob: " : ", worksheet rpdodef: ");
+        if (byteMap) {
+            auto editor = p.editor<TFInfopdoMB>();
+            const ByteMap before = editor->byteMap();
+            p.importFrom(editor.get(), workbook);
+            QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Toolkit, where + told}}));
+            QCOMPARE(editor->byteMap(), before);
+            QVERIFY(editor->isVisible());
+            return;
+        }
+        auto editor = p.editor<TFpdoMB>();
+        const Cells typed{{"7", "7", "N", "typed"}};
+        Fill(editor->sgA(), typed);
+        p.importFrom(editor.get(), workbook);
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Toolkit, where + told}}));
+        QCOMPARE(GridCells(editor->sgA(), 1), typed);
+        QVERIFY(editor->isVisible());
+    }
+
+    // Records after an empty row land in the grid as they stand; OK asks before it saves the list
+    // without them, as it does for rows typed there.
+    void recordsAfterAnEmptyRowAreShownAndOkAsks()
+    {
+        Project p;
+        auto editor = p.editor<TFpdoMB>();
+        p.importFrom(editor.get(), OneSheetXlsx(p.dir.path(), "rpdodef",
+                                                R"(<row r="2"><c r="A2"><v>61444</v></c><c r="B2"><v>0</v></c></row>)"
+                                                R"(<row r="4"><c r="A4"><v>61445</v></c><c r="B4"><v>1</v></c></row>)"
+                                                R"(<row r="5"><c r="A5"><v>61446</v></c><c r="B5"><v>2</v></c></row>)"));
+        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(GridCells(editor->sgA(), 5), (Cells{{"61444", "0", "", ""},
+                                                     {"", "", "", ""},
+                                                     {"61445", "1", "", ""},
+                                                     {"61446", "2", "", ""},
+                                                     {"", "", "", ""}}));
+        p.boxes.answer = false;  // keep the dialog open
+        Project::press(editor.get(), "bitbtn1");
+        QCOMPARE(p.boxes.shown.size(), 1u);
+        QCOMPARE(p.boxes.shown[0].kind, ShownBox::Question);
+        QVERIFY2(p.boxes.shown[0].text.startsWith("The list ends at row 2, whose "), qPrintable(p.boxes.shown[0].text));
+        QVERIFY2(p.boxes.shown[0].text.contains("2 rows from there on hold data"), qPrintable(p.boxes.shown[0].text));
+        QVERIFY(!std::filesystem::exists(FrameListPath(p.dir.path(), Direction::Receive)));
+        QVERIFY(editor->isVisible());
     }
 
     void transmitFrameListImportTakesFiveColumns()

@@ -854,6 +854,60 @@ def write_deep_spans(name, depth):
             archive.writestr(info, data, entry.compress_type)
 
 
+def compound_document(stream_name, stream):
+    """A compound document of 512-byte sectors holding stream: the allocation table first, then the
+    stream (at least 4096 bytes, so outside the mini stream), then the directory."""
+    stream = stream.ljust(max(4096, (len(stream) + 511) // 512 * 512), b"\0")
+    stream_sectors = len(stream) // 512
+    fat_sectors = 1
+    while fat_sectors * 128 < fat_sectors + stream_sectors + 1:
+        fat_sectors += 1
+    directory_sector = fat_sectors + stream_sectors
+    header = (b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + bytes(16)
+              + struct.pack("<HHHHH6xIIIIIIIII", 0x3E, 3, 0xFFFE, 9, 6, 0, fat_sectors, directory_sector, 0, 4096,
+                            0xFFFFFFFE, 0, 0xFFFFFFFE, 0))
+    header += b"".join(struct.pack("<I", n) for n in range(fat_sectors)).ljust(109 * 4, b"\xFF")
+    fat = [0xFFFFFFFD] * fat_sectors + [fat_sectors + n + 1 for n in range(stream_sectors - 1)] + [0xFFFFFFFE] * 2
+    fat += [0xFFFFFFFF] * (fat_sectors * 128 - len(fat))
+
+    def entry(name, kind, child, start, size):
+        encoded = name.encode("utf-16-le")
+        return (encoded.ljust(64, b"\0") + struct.pack("<HBBIII", len(encoded) + 2, kind, 1, 0xFFFFFFFF, 0xFFFFFFFF, child)
+                + bytes(36) + struct.pack("<III", start, size, 0))
+
+    directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry(stream_name, 2, 0xFFFFFFFF, fat_sectors, len(stream))
+    directory += (bytes(68) + b"\xFF" * 12 + bytes(48)) * 2
+    return header + struct.pack("<%dI" % len(fat), *fat) + stream + directory
+
+
+def write_hostile_sheet_offsets(name, sheets):
+    """A BIFF8 workbook whose globals name that many worksheets, each beginning at offset 0: a
+    check that reads the stream again from each worksheet's offset reads it that many times."""
+    stream = biff_record(0x0809, struct.pack("<HHHHII", 0x0600, 0x0005, 0x0DBB, 0x07CC, 0, 6))  # BOF
+    stream += b"".join(biff_record(0x0085, struct.pack("<IHBB", 0, 0, 1, 0) + b"S") for _ in range(sheets))
+    stream += biff_record(0x000A, b"")  # EOF
+    with open(os.path.join(HERE, name), "wb") as book:
+        book.write(compound_document("Workbook", stream))
+
+
+def write_hostile_blanks(name, cells, blanks):
+    """Worksheet RInfoCob: one row of that many cells, each the text of that many blanks as one
+    <text:s text:c="..."/>: a few hundred bytes that would be gigabytes of text."""
+    cell = ('<table:table-cell office:value-type="string"><text:p><text:s text:c="%d"/></text:p>'
+            '</table:table-cell>' % blanks)
+    content = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+               '<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"'
+               ' xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"'
+               ' xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">'
+               '<office:body><office:spreadsheet><table:table table:name="RInfoCob"><table:table-row>'
+               + cell * cells + '</table:table-row></table:table></office:spreadsheet></office:body>'
+               '</office:document-content>')
+    with zipfile.ZipFile(os.path.join(HERE, name), "w") as archive:
+        for member, text, method in (("mimetype", "application/vnd.oasis.opendocument.spreadsheet", zipfile.ZIP_STORED),
+                                     ("content.xml", content, zipfile.ZIP_DEFLATED)):
+            archive.writestr(zipfile.ZipInfo(member, date_time=(2026, 1, 1, 0, 0, 0)), text, method)
+
+
 def write_hostile():
     title = [(text, 1) for text in MAP_TITLE]
     write_zip_bomb("hostile_zip_bomb.xlsx", 300 << 20)
@@ -920,6 +974,8 @@ def write_hostile():
     write_deep_spans("hostile_deep_nesting.ods", depth)
     # Half a million deep, small enough to parse: read, its text "deep".
     write_deep_spans("hostile_deep_spans.ods", 500000)
+    write_hostile_blanks("hostile_blanks.ods", 200, 15000000)
+    write_hostile_sheet_offsets("hostile_sheet_offsets.xls", 20000)
 
     with zipfile.ZipFile(os.path.join(HERE, "receive_map.ods")) as whole:
         members = [(entry, whole.read(entry.filename)) for entry in whole.infolist() if entry.filename != "content.xml"]
