@@ -1,5 +1,6 @@
 #include "cli/serve_command.h"
 
+#include "cli/output_checks.h"
 #include "cli/replay_command.h"
 #include "documents/integer_conversion.h"
 #include "image/image_dump.h"
@@ -26,6 +27,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace trelvant::cli {
@@ -60,14 +63,33 @@ std::optional<ListenAddress> parseListenAddress(std::string_view text)
     return ListenAddress{canonical, static_cast<std::uint16_t>(*port)};
 }
 
-// SIGINT and SIGTERM ask the loop to end: a flag, and a byte into a pipe that wakes its wait.
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGQUIT ask the loop to end: a flag, and a
+// byte into a pipe that wakes its wait. They stay caught until serve has ended: a second one is
+// told and ignored, a third ends serve at once. Frames go into the send log with these signals
+// blocked, so that no end cuts a line.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 volatile std::sig_atomic_t stopRequested = 0;
 int stopPipeInput = -1;
 
-void onStopSignal(int)
+void tell(const char* text)
+{
+    const ssize_t written = ::write(STDERR_FILENO, text, std::strlen(text));  // nothing to do when it fails
+    static_cast<void>(written);
+}
+
+void onStopSignal(int signal)
 {
     const int saved = errno;
-    stopRequested = 1;
+    if (stopRequested == 1) {
+        stopRequested = 2;
+        tell("serve is ending already: this signal is ignored; a third one ends it at once, the summary lost\n");
+    } else if (stopRequested == 2) {
+        tell("serve ended at once: the summary is lost; the send log holds every frame sent\n");
+        ::_exit(128 + signal);
+    } else {
+        stopRequested = 1;
+    }
     if (stopPipeInput >= 0) {
         const ssize_t written = ::write(stopPipeInput, "!", 1);  // a full pipe has woken the loop already
         static_cast<void>(written);
@@ -80,32 +102,31 @@ public:
     StopSignals()
     {
         int ends[2];
-        if (::pipe(ends) != 0)
-            throw Error(std::string("Unable to watch for SIGINT and SIGTERM: ") + std::strerror(errno));
+        if (::pipe(ends) != 0) throw Error(std::string("Unable to watch for stop signals: ") + std::strerror(errno));
         for (const int end : ends) {
             const int flags = fcntl(end, F_GETFL);
             if (flags == -1 || fcntl(end, F_SETFL, flags | O_NONBLOCK) == -1 || fcntl(end, F_SETFD, FD_CLOEXEC) == -1) {
                 const int error = errno;
                 ::close(ends[0]);
                 ::close(ends[1]);
-                throw Error(std::string("Unable to watch for SIGINT and SIGTERM: ") + std::strerror(error));
+                throw Error(std::string("Unable to watch for stop signals: ") + std::strerror(error));
             }
         }
         output_ = ends[0];
         stopRequested = 0;
         stopPipeInput = ends[1];
-        // No SA_RESTART: a wait that the signal interrupts returns at once.
+        sigemptyset(&blocked_);
+        for (const int signal : kStopSignals) sigaddset(&blocked_, signal);
+        // No SA_RESTART: a wait that the signal interrupts returns at once. One handler at a time.
         struct sigaction action {};
         action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
+        action.sa_mask = blocked_;
         action.sa_flags = 0;
-        sigaction(SIGINT, &action, &previousInterrupt_);
-        sigaction(SIGTERM, &action, &previousTerminate_);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &action, &previous_[i]);
     }
     ~StopSignals()
     {
-        sigaction(SIGINT, &previousInterrupt_, nullptr);
-        sigaction(SIGTERM, &previousTerminate_, nullptr);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &previous_[i], nullptr);
         ::close(stopPipeInput);
         stopPipeInput = -1;
         ::close(output_);
@@ -115,21 +136,57 @@ public:
 
     int wakeDescriptor() const { return output_; }
     bool requested() const { return stopRequested != 0; }
+    const sigset_t& signals() const { return blocked_; }
 
 private:
     int output_ = -1;
-    struct sigaction previousInterrupt_ {};
-    struct sigaction previousTerminate_ {};
+    sigset_t blocked_{};
+    struct sigaction previous_[std::size(kStopSignals)] {};
+};
+
+// The send log as serve keeps it: each frame recorded whole, whatever signal comes; a failed write
+// told at once, after which serve goes on without recording.
+class SendLog final : public CanFrameSink {
+public:
+    SendLog(const std::filesystem::path& path, const StopSignals& signals, std::ostream& err)
+        : recorder_(path), signals_(signals), err_(err)
+    {
+    }
+
+    void send(const CanFrame& frame) override
+    {
+        if (!recorder_.failure().empty()) return;
+        sigset_t previous;
+        pthread_sigmask(SIG_BLOCK, &signals_.signals(), &previous);
+        recorder_.send(frame);
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        if (!recorder_.failure().empty())
+            err_ << recorder_.failure() << ": the send log stops after " << recorder_.recorded()
+                 << (recorder_.recorded() == 1 ? " frame" : " frames") << "; serve goes on answering" << std::endl;
+    }
+
+    // False when the log is incomplete: a write failed, or its flush to the disk at the end.
+    bool close()
+    {
+        const bool wasRecording = recorder_.failure().empty();
+        if (!recorder_.close() && wasRecording) err_ << recorder_.failure() << "\n";
+        return recorder_.failure().empty();
+    }
+
+private:
+    CandumpRecorder recorder_;
+    const StopSignals& signals_;
+    std::ostream& err_;
 };
 
 // Standard input for --step, its lines counted as they come; a last line without a line end
-// counts at the end.
+// counts at the end. A closed standard input has ended already.
 class StepInput {
 public:
-    // A closed standard input has ended already.
     StepInput() : ended_(fcntl(STDIN_FILENO, F_GETFD) == -1) {}
 
     int descriptor() const { return ended_ ? -1 : STDIN_FILENO; }
+    bool ended() const { return ended_; }
 
     // The lines that what is waiting completes.
     std::size_t readLines()
@@ -163,24 +220,67 @@ std::int64_t clampedTime(long double micros)
     return static_cast<std::int64_t>(micros);
 }
 
-// The log played through the gateway: in its own time at a speed, or a frame per step.
+// The log played through the gateway: in its own time at a speed, or a frame per step. The log is
+// read a slice per turn of the loop, so that no stretch of it, however long, holds up a request.
 class LogPlayer {
 public:
-    LogPlayer(CandumpReader& log, ReplayGateway& gateway, double speed)
-        : log_(log), gateway_(gateway), speed_(speed), next_(log.next()), start_(SteadyClock::now())
+    LogPlayer(CandumpReader& log, ReplayGateway& gateway, double speed, bool step)
+        : log_(log), gateway_(gateway), speed_(speed), step_(step), start_(SteadyClock::now())
     {
-        first_ = next_ ? next_->time : 0;
-        last_ = first_;
     }
 
-    bool ended() const { return !next_; }
-    void applyNext()
+    // Frames owed to lines of standard input (--step).
+    void owe(std::size_t steps) { owed_ += steps; }
+
+    // Reads on to the next frame, a slice of the log at most, and applies the frames due (or owed)
+    // up to kFramesPerTurn. How long the loop may wait then: zero while there is more to read or
+    // apply, until the next frame is due, or none when only a request or a line can change anything.
+    std::optional<Micros> turn()
     {
-        if (!next_) return;
-        gateway_.receive(*next_);
-        last_ = next_->time;
-        next_ = log_.next();
+        std::size_t budget = kLogBytesPerTurn;
+        for (std::size_t applied = 0; applied < kFramesPerTurn; ++applied) {
+            if (!next_) {
+                if (log_.ended()) break;
+                next_ = log_.nextWithin(budget);
+                if (!next_) {
+                    if (log_.ended()) break;
+                    return Micros(0);
+                }
+                if (!started_) {
+                    // The log's time starts with its first frame, however long the way to it.
+                    started_ = true;
+                    first_ = last_ = next_->time;
+                    start_ = SteadyClock::now();
+                }
+            }
+            if (step_) {
+                if (owed_ == 0) return std::nullopt;
+                --owed_;
+            } else if (const Micros wait = nextDue() - elapsed(); wait > Micros(0)) {
+                return wait;
+            }
+            gateway_.receive(*next_);
+            last_ = next_->time;
+            next_.reset();
+        }
+        if (!next_ && log_.ended()) {
+            owed_ = 0;
+            return std::nullopt;
+        }
+        return Micros(0);
     }
+
+    // The log's time now: the first frame's time plus the time since the start times the speed.
+    std::int64_t timedNow() const
+    {
+        return clampedTime(static_cast<long double>(first_) + static_cast<long double>(elapsed().count()) * speed_);
+    }
+    // The time of the last frame applied; the first frame's before any.
+    std::int64_t steppedNow() const { return last_; }
+
+private:
+    // A slice of the log read in one turn: a millisecond or so of reading.
+    static constexpr std::size_t kLogBytesPerTurn = 2 * CandumpReader::kBlockSize;
 
     // When the next frame is due, counted from the start.
     Micros nextDue() const
@@ -192,28 +292,17 @@ public:
     }
     Micros elapsed() const { return std::chrono::duration_cast<Micros>(SteadyClock::now() - start_); }
 
-    // The log's time now: the first frame's time plus the time since the start times the speed.
-    std::int64_t timedNow() const
-    {
-        return clampedTime(static_cast<long double>(first_) + static_cast<long double>(elapsed().count()) * speed_);
-    }
-    // The time of the last frame applied; the first frame's before any.
-    std::int64_t steppedNow() const { return last_; }
-
-private:
     CandumpReader& log_;
     ReplayGateway& gateway_;
     long double speed_;
-    std::optional<CanFrame> next_;
+    bool step_;
+    std::optional<CanFrame> next_;  // read, not yet applied
+    bool started_ = false;          // the first frame was read
+    std::size_t owed_ = 0;
     SteadyClock::time_point start_;
     std::int64_t first_ = 0;
     std::int64_t last_ = 0;
 };
-
-std::string counted(std::size_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
 
 std::vector<std::string> serveAssumptions(const ServeCommandOptions& options, std::uint8_t unitId)
 {
@@ -247,20 +336,6 @@ std::vector<std::string> serveAssumptions(const ServeCommandOptions& options, st
     return lines;
 }
 
-void writeModbusSummary(const ModbusServerCounts& counts, std::uint8_t unitId, std::ostream& out)
-{
-    out << "Modbus TCP: " << counted(counts.connections, "connection", "connections") << ", "
-        << counted(counts.requests, "request", "requests") << " to unit id " << static_cast<int>(unitId) << ", "
-        << counts.exceptions << " answered with an exception";
-    const auto connections = [](std::size_t count) { return counted(count, "connection", "connections"); };
-    if (counts.ignored > 0)
-        out << "; " << counted(counts.ignored, "request", "requests") << " to another unit id not answered";
-    if (counts.malformed > 0) out << "; " << connections(counts.malformed) << " closed on a malformed request";
-    if (counts.idle > 0) out << "; " << connections(counts.idle) << " closed after 60 s without a request";
-    if (counts.refused > 0) out << "; " << counted(counts.refused, "client", "clients") << " refused: 8 were connected";
-    out << "\n";
-}
-
 }  // namespace
 
 CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options)
@@ -270,11 +345,16 @@ CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options)
     CLI::App* serve = tool.add_subcommand(
         "serve", "Answer Modbus TCP requests as the gateway answers on its serial line, while a candump log is "
                  "replayed through the configuration image");
+    const ModbusServerOptions limits;
+    const auto seconds = [](std::chrono::milliseconds limit) { return std::to_string(limit.count() / 1000) + " s"; };
     serve->footer("IMAGE is a project folder (built in memory), BANK1 BANK2 (bank1.bin and bank2.bin of a build), "
                   "or nothing with --firmware FILE. Only the image's unit id (IDDev_Ser) is answered, functions 03, "
-                  "06 and 16. At most 8 clients at once: a ninth is accepted and closed at once; a client silent for "
-                  "60 s is closed, and one that sends a malformed request. SIGINT (Ctrl+C) or SIGTERM ends the "
-                  "server with the summary. Assumptions in force where the image states nothing:" + assumptions);
+                  "06 and 16. At most " + std::to_string(limits.maxClients) + " clients at once: one more is "
+                  "accepted and closed at once; a client silent for " + seconds(limits.idleLimit) + " is closed, "
+                  "one whose request is not whole " + seconds(limits.requestLimit) + " after its first byte, and one "
+                  "that sends a malformed request. SIGINT (Ctrl+C), SIGTERM, SIGHUP or SIGQUIT ends the server "
+                  "with the summary; a third such signal ends it at once. Assumptions in force where the image "
+                  "states nothing:" + assumptions);
     serve->add_option("IMAGE", options.image, "PROJECT, or BANK1 BANK2; nothing with --firmware")
         ->expected(1, 2)
         ->type_name("FILE");
@@ -298,7 +378,8 @@ CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options)
                                         "Apply one frame of the log per line of standard input (Enter) instead");
     speed->excludes(step);
     serve->add_option("--send-log", options.sendLog,
-                      "Write the frames that Modbus writes send to FILE as a candump log, complete when the server ends")
+                      "Write the frames that Modbus writes send to FILE as a candump log, each line as its frame "
+                      "is sent")
         ->type_name("FILE");
     serve->add_flag("--one-based", options.oneBased, "Request address a is stored register a + 1");
     AddReplayChoices(*serve, options.choices);
@@ -314,19 +395,29 @@ CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options)
 
 int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream& err)
 {
+    bool sendLogWhole = true;
     try {
         const std::optional<ListenAddress> listen = parseListenAddress(options.listen);
         if (!listen) throw Error("give an IPv4 address and a port, as 127.0.0.1:1502: " + options.listen);
+        // The send log empties its file once it has it: never the recording replayed or the image.
+        if (options.sendLog) {
+            std::vector<std::filesystem::path> inputs{PathFromUtf8(options.log)};
+            for (const std::string& file : options.image) inputs.push_back(PathFromUtf8(file));
+            if (options.firmware) inputs.push_back(PathFromUtf8(*options.firmware));
+            RefuseOutputOverInputs(PathFromUtf8(*options.sendLog), inputs);
+        }
+        // Caught from the start to the last line of the summary.
+        StopSignals signals;
         ImageSource source;
         source.firmware = options.firmware;
         source.files = options.image;
         const ReplayOptions replayOptions = ReplayOptionsOf(options.choices);
         ReplayGateway gateway(ReadReplayImage(source), replayOptions);
         CandumpReader log(PathFromUtf8(options.log));
-        std::unique_ptr<CandumpWriter> sendLog;
-        if (options.sendLog) sendLog = std::make_unique<CandumpWriter>(PathFromUtf8(*options.sendLog));
+        std::unique_ptr<SendLog> sendLog;
+        if (options.sendLog) sendLog = std::make_unique<SendLog>(PathFromUtf8(*options.sendLog), signals, err);
 
-        LogPlayer player(log, gateway, options.speed);
+        LogPlayer player(log, gateway, options.speed, options.step);
         const auto logTime = [&] { return options.step ? player.steppedNow() : player.timedNow(); };
         ModbusServerOptions serverOptions;
         serverOptions.address = listen->host;
@@ -334,7 +425,6 @@ int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream
         serverOptions.oneBased = options.oneBased;
         ModbusServerCounts counts;
         {
-            StopSignals signals;
             ModbusServer server(gateway, serverOptions, sendLog.get(), logTime);
 
             out << "Assumptions in force:\n";
@@ -348,32 +438,31 @@ int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream
                 << static_cast<int>(gateway.unitId()) << std::endl;
 
             StepInput input;
+            bool steppingTold = false;
             while (!signals.requested()) {
-                std::optional<Micros> timeout;
-                if (!options.step) {
-                    for (std::size_t turn = 0; turn < kFramesPerTurn && !player.ended() &&
-                                               player.nextDue() <= player.elapsed();
-                         ++turn)
-                        player.applyNext();
-                    if (!player.ended()) timeout = std::max(player.nextDue() - player.elapsed(), Micros(0));
+                if (options.step && input.ended() && !steppingTold) {
+                    out << "--step: standard input has ended: no more frames of the log are applied" << std::endl;
+                    steppingTold = true;
                 }
+                const std::optional<Micros> timeout = player.turn();
                 const int wake[] = {signals.wakeDescriptor(), options.step ? input.descriptor() : -1};
                 const std::vector<bool> readable = server.serveOnce(timeout, wake);
-                if (readable[1])
-                    for (std::size_t lines = input.readLines(); lines > 0; --lines) player.applyNext();
+                for (const std::string& notice : server.takeNotices()) err << notice << std::endl;
+                if (readable[1]) player.owe(input.readLines());
             }
             counts = server.counts();
         }
-        if (sendLog) sendLog->close();
+        if (sendLog) sendLogWhole = sendLog->close();
 
         WriteReplaySummary(log, gateway, out);
-        writeModbusSummary(counts, gateway.unitId(), out);
+        out << ModbusServerSummary(counts, serverOptions, gateway.unitId()) << "\n";
+        out.flush();
     } catch (const Error& e) {
         out.flush();
         err << e.what() << "\n";
         return 1;
     }
-    return 0;
+    return sendLogWhole ? 0 : 1;
 }
 
 }  // namespace trelvant::cli

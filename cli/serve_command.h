@@ -28,10 +28,10 @@ struct ServeCommandOptions {
 // Adds "serve" to the tool; its options land in options.
 CLI::App* AddServeCommand(CLI::App& tool, ServeCommandOptions& options);
 
-// Serves the image's registers over Modbus TCP while the log is replayed, until SIGINT or
-// SIGTERM: the assumptions in force, the notes on the image and the address listened on first,
-// the summary last, on out. Returns 0, or 1 with the reason on err when the image or the log
-// cannot be read, the address cannot be listened on or the send log cannot be written.
+// Serves the image's registers over Modbus TCP while the log is replayed, until SIGINT, SIGTERM,
+// SIGHUP or SIGQUIT: the assumptions in force, the notes on the image and the address listened on
+// first, the summary last, on out. Returns 0, or 1 with the reason on err when the image or the
+// log cannot be read, the address cannot be listened on or the send log cannot be written whole.
 int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace trelvant::cli

@@ -11,10 +11,18 @@
 #include <cstring>
 #include <limits>
 
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace trelvant {
 namespace {
 
-constexpr std::size_t kBlockSize = 64 * 1024;  // read from the file at a time
+constexpr std::size_t kBlockSize = CandumpReader::kBlockSize;
 constexpr std::uint32_t kStandardMask = 0x7FF;
 constexpr std::uint32_t kExtendedMask = 0x1FFFFFFF;
 constexpr std::uint32_t kErrorFlag = 0x20000000;  // in the identifier of an error frame
@@ -244,8 +252,14 @@ CandumpReader::~CandumpReader()
 
 std::optional<CanFrame> CandumpReader::next()
 {
+    std::size_t unbounded = std::numeric_limits<std::size_t>::max();
+    return nextWithin(unbounded);
+}
+
+std::optional<CanFrame> CandumpReader::nextWithin(std::size_t& budget)
+{
     std::string_view text;
-    while (readLine(text)) {
+    for (LineRead got; (got = readLine(text, budget)) == LineRead::Line;) {
         ++lineNumber_;
         const CandumpLine line = text.size() > kMaxLineLength ? CandumpLine{} : ParseCandumpLine(text);
         switch (line.kind) {
@@ -270,49 +284,60 @@ std::optional<CanFrame> CandumpReader::next()
     return std::nullopt;
 }
 
-bool CandumpReader::readLine(std::string_view& line)
+bool CandumpReader::mayRead(std::size_t& budget)
+{
+    if (budget == 0) return false;
+    budget -= std::min(budget, kBlockSize);
+    return true;
+}
+
+CandumpReader::LineRead CandumpReader::readLine(std::string_view& line, std::size_t& budget)
 {
     for (;;) {
         const char* begin = buffer_.get() + start_;
+        if (skipping_) {
+            // The rest of a line too long to hold is read and dropped up to its end.
+            const void* found = std::memchr(begin, '\n', end_ - start_);
+            if (found || atEnd_) {
+                start_ = found ? static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get()) + 1 : end_;
+                skipping_ = false;
+                line = longLine_;
+                return LineRead::Line;
+            }
+            if (!mayRead(budget)) return LineRead::Later;
+            start_ = 0;
+            end_ = read(buffer_.get(), kBlockSize);
+            continue;
+        }
         if (const void* found = std::memchr(begin, '\n', end_ - start_)) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - begin);
             line = withoutCarriageReturn({begin, length});
             start_ += length + 1;
-            return true;
+            return LineRead::Line;
         }
         if (atEnd_) {
-            if (start_ == end_) return false;
+            if (start_ == end_) {
+                ended_ = true;
+                return LineRead::End;
+            }
             line = withoutCarriageReturn({begin, end_ - start_});
             start_ = end_;
-            return true;
+            return LineRead::Line;
         }
-        // Longer than a line may be even without its CR: malformed, whatever follows.
+        // Longer than a line may be even without its CR: malformed, whatever follows. Enough of it
+        // is kept to tell it too long.
         if (end_ - start_ > kMaxLineLength + 1) {
-            line = skipLongLine();
-            return true;
+            longLine_.assign(begin, kMaxLineLength + 1);
+            start_ = end_;
+            skipping_ = true;
+            continue;
         }
+        if (!mayRead(budget)) return LineRead::Later;
         const std::size_t kept = end_ - start_;
         std::memmove(buffer_.get(), begin, kept);
         start_ = 0;
         end_ = kept + read(buffer_.get() + kept, kBlockSize - kept);
     }
-}
-
-std::string_view CandumpReader::skipLongLine()
-{
-    // Enough of the line to tell it too long; the rest is read and dropped up to its end.
-    longLine_.assign(buffer_.get() + start_, kMaxLineLength + 1);
-    start_ = end_;
-    while (!atEnd_) {
-        start_ = 0;
-        end_ = read(buffer_.get(), kBlockSize);
-        if (const void* found = std::memchr(buffer_.get(), '\n', end_)) {
-            start_ = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.get()) + 1;
-            break;
-        }
-        start_ = end_;
-    }
-    return longLine_;
 }
 
 std::size_t CandumpReader::read(char* into, std::size_t size)
@@ -350,5 +375,71 @@ void CandumpWriter::close()
     const std::unique_ptr<AtomicOutputFile> file = std::move(file_);
     if (!file->commit()) throw Error(file->failureMessage());
 }
+
+#ifndef _WIN32
+CandumpRecorder::CandumpRecorder(const std::filesystem::path& path, std::string interfaceName)
+    : path_(path), interface_(std::move(interfaceName))
+{
+    const auto refuse = [&](const std::string& reason) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        throw Error("Unable to write to " + DisplayPath(path_) + ": " + reason);
+    };
+    // A write beyond the process's file size limit must fail like a full disk, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Not emptied before the lock is held: the log of a live run stays as it is. A FIFO without a
+    // reader is refused rather than waited for.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd_ < 0) refuse(SystemReason(errno));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+        refuse(errno == EWOULDBLOCK ? std::string("another program is writing it") : SystemReason(errno));
+    struct stat status {};
+    const int flags = fcntl(fd_, F_GETFL);
+    if (::fstat(fd_, &status) != 0 || flags == -1 || fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == -1)
+        refuse(SystemReason(errno));
+    if (S_ISDIR(status.st_mode)) refuse("a folder, not a regular file");
+    regular_ = S_ISREG(status.st_mode);
+    if (regular_ && ::ftruncate(fd_, 0) != 0) refuse(SystemReason(errno));
+}
+
+CandumpRecorder::~CandumpRecorder()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void CandumpRecorder::send(const CanFrame& frame)
+{
+    if (fd_ < 0 || !failure_.empty()) return;
+    std::string line = CandumpLineText(frame, interface_);
+    line += '\n';
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t wrote = ::write(fd_, line.data() + done, line.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return fail(wrote < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(wrote);
+    }
+    whole_ += line.size();
+    ++recorded_;
+}
+
+bool CandumpRecorder::close()
+{
+    if (fd_ < 0) return failure_.empty();
+    // A device or a pipe has nothing to flush to a disk.
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS && failure_.empty()) fail(errno);
+    if (::close(fd_) != 0 && errno != EINTR && failure_.empty())
+        failure_ = "Unable to write to " + DisplayPath(path_) + ": " + SystemReason(errno);
+    fd_ = -1;
+    return failure_.empty();
+}
+
+void CandumpRecorder::fail(int error)
+{
+    failure_ = "Unable to write to " + DisplayPath(path_) + ": " + SystemReason(error);
+    // The part of a line that fitted goes, so that the log ends on a whole line.
+    if (regular_ && ::ftruncate(fd_, static_cast<off_t>(whole_)) == 0)
+        ::lseek(fd_, static_cast<off_t>(whole_), SEEK_SET);
+}
+#endif
 
 }  // namespace trelvant

@@ -87,6 +87,7 @@ struct CandumpSkipped {
 class CandumpReader final : public CanFrameSource {
 public:
     static constexpr std::size_t kMaxLineLength = 4096;
+    static constexpr std::size_t kBlockSize = 64 * 1024;  // read from the file at a time
 
     explicit CandumpReader(const std::filesystem::path& path);
     ~CandumpReader() override;
@@ -94,15 +95,27 @@ public:
     CandumpReader& operator=(const CandumpReader&) = delete;
 
     std::optional<CanFrame> next() override;
+    // As next(), but reads no further block of the file once budget bytes were read, each block
+    // taken from budget: then none, with ended() still false, and the next call goes on where this
+    // one stopped. A long stretch without a frame is so read a slice at a time.
+    std::optional<CanFrame> nextWithin(std::size_t& budget);
+    // The end of the file was reached: no more frames.
+    bool ended() const { return ended_; }
 
     const CandumpSkipped& skipped() const { return skipped_; }
     std::size_t lines() const { return lineNumber_; }
 
 private:
-    // The next line without its line end; false at the end of the file.
-    bool readLine(std::string_view& line);
-    // A line too long to hold, passed over up to its end: its first kMaxLineLength + 1 bytes.
-    std::string_view skipLongLine();
+    enum class LineRead {
+        Line,   // a whole line
+        End,    // the end of the file
+        Later,  // the budget ran out first
+    };
+
+    // The next line without its line end.
+    LineRead readLine(std::string_view& line, std::size_t& budget);
+    // Takes a block's worth from budget; false when it has run out.
+    static bool mayRead(std::size_t& budget);
     // Up to size bytes of the file; fewer at its end.
     std::size_t read(char* into, std::size_t size);
 
@@ -111,7 +124,9 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t start_ = 0, end_ = 0;
     bool atEnd_ = false;
-    std::string longLine_;
+    bool ended_ = false;
+    bool skipping_ = false;  // the rest of a line too long to hold is being passed over
+    std::string longLine_;   // the first kMaxLineLength + 1 bytes of that line
     std::size_t lineNumber_ = 0;
     CandumpSkipped skipped_;
 };
@@ -134,5 +149,42 @@ private:
     std::unique_ptr<AtomicOutputFile> file_;  // none once closed
     std::string interface_;
 };
+
+#ifndef _WIN32
+// Records frames as candump log lines straight into the file named (that exact name, its links
+// followed), each line handed to the system as its frame is sent: a crash or a full disk keeps
+// every frame recorded before it. The file is held under an exclusive lock (flock), so that a
+// second run naming it is refused instead of emptying a live log. A failed write stops the
+// recording without throwing; the file keeps the whole lines before it. POSIX only, as serve.
+class CandumpRecorder final : public CanFrameSink {
+public:
+    // Opens and empties the file; throws Error("Unable to write to <path>: <reason>"), the reason
+    // "another program is writing it" for a file locked by another run.
+    explicit CandumpRecorder(const std::filesystem::path& path, std::string interfaceName = "can0");
+    ~CandumpRecorder() override;
+    CandumpRecorder(const CandumpRecorder&) = delete;
+    CandumpRecorder& operator=(const CandumpRecorder&) = delete;
+
+    // Writes the frame's line; after a failure, nothing.
+    void send(const CanFrame& frame) override;
+    // Flushes the file to the disk and closes it; false, with failure() set, when that fails.
+    bool close();
+
+    // "Unable to write to <path>: <reason>" once the recording stopped; empty while it goes on.
+    const std::string& failure() const { return failure_; }
+    std::size_t recorded() const { return recorded_; }  // frames whose lines are in the file
+
+private:
+    void fail(int error);
+
+    std::filesystem::path path_;
+    int fd_ = -1;
+    bool regular_ = false;   // a regular file, which a failed write is cut back in
+    std::uint64_t whole_ = 0;  // bytes of the whole lines written
+    std::size_t recorded_ = 0;
+    std::string interface_;
+    std::string failure_;
+};
+#endif
 
 }  // namespace trelvant

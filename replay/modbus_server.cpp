@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -56,11 +58,18 @@ void closeSocket(int socket)
     if (socket >= 0) ::close(socket);
 }
 
-// A connected client, not blocking; -1 when none is waiting any more or it cannot be set up.
-int acceptClient(int listener)
+// A connected client, not blocking; -1 when none is waiting any more or it cannot be set up, error
+// then the system's refusal to accept one (too many open files), 0 for none.
+int acceptClient(int listener, int& error)
 {
+    error = 0;
     const int socket = ::accept(listener, nullptr, nullptr);
-    if (socket < 0) return -1;
+    if (socket < 0) {
+        // A client that gave up while waiting is no refusal.
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED && errno != EPROTO)
+            error = errno;
+        return -1;
+    }
     // select() cannot watch a descriptor at or above FD_SETSIZE.
     if (socket >= FD_SETSIZE || !makeNonBlocking(socket)) {
         closeSocket(socket);
@@ -78,7 +87,48 @@ long receiveBytes(int socket, std::uint8_t* into, std::size_t size)
     return -1;
 }
 
+std::string counted(std::size_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// "60 s", "1.5 s", "250 ms".
+std::string durationText(std::chrono::milliseconds duration)
+{
+    const auto ms = duration.count();
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+    if (ms < 1000) return std::to_string(ms) + " ms";
+    std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    return std::to_string(ms / 1000) + "." + fraction + " s";
+}
+
 }  // namespace
+
+std::string ModbusServerSummary(const ModbusServerCounts& counts, const ModbusServerOptions& options,
+                                std::uint8_t unitId)
+{
+    const auto connections = [](std::size_t count) { return counted(count, "connection", "connections"); };
+    std::string line = "Modbus TCP: " + connections(counts.connections) + ", " +
+                       counted(counts.requests, "request", "requests") + " to unit id " + std::to_string(unitId) +
+                       ", " + std::to_string(counts.exceptions) + " answered with an exception";
+    if (counts.ignored > 0)
+        line += "; " + counted(counts.ignored, "request", "requests") + " to another unit id not answered";
+    if (counts.malformed > 0) line += "; " + connections(counts.malformed) + " closed on a malformed request";
+    if (counts.idle > 0)
+        line += "; " + connections(counts.idle) + " closed after " + durationText(options.idleLimit) +
+                " without a request";
+    if (counts.incomplete > 0)
+        line += "; " + connections(counts.incomplete) + " closed on a request not whole " +
+                durationText(options.requestLimit) + " after its first byte";
+    if (counts.refused > 0)
+        line += "; " + counted(counts.refused, "client", "clients") + " refused: " +
+                std::to_string(options.maxClients) + " were connected";
+    if (counts.acceptPauses > 0)
+        line += "; accepting rested " + counted(counts.acceptPauses, "time", "times") + " for " +
+                durationText(options.acceptPause) + ": the system refused a client";
+    return line;
+}
 
 ModbusServer::ModbusServer(ReplayGateway& gateway, ModbusServerOptions options, CanFrameSink* sent,
                            std::function<std::int64_t()> logTime)
@@ -118,19 +168,26 @@ std::vector<bool> ModbusServer::serveOnce(std::optional<std::chrono::microsecond
     std::vector<bool> readable(wake.size(), false);
     std::erase_if(clients_, [](const Client& client) { return client.socket < 0; });
 
-    // The wait ends at the latest when the first idle client is due to be closed.
+    // The wait ends at the latest when the first client is due to be closed, or accepting resumes.
     const Clock::time_point now = Clock::now();
-    for (const Client& client : clients_) {
+    if (acceptResumes_ && now >= *acceptResumes_) acceptResumes_.reset();
+    const auto waitAtMostUntil = [&](Clock::time_point when) {
         using std::chrono::microseconds;
-        const auto left = std::chrono::duration_cast<microseconds>(client.lastHeard + options_.idleLimit - now);
+        const auto left = std::chrono::duration_cast<microseconds>(when - now);
         const microseconds bounded = std::max(left, microseconds(0));
         if (!timeout || bounded < *timeout) timeout = bounded;
-    }
+    };
+    for (const Client& client : clients_) waitAtMostUntil(deadline(client));
+    if (acceptResumes_) waitAtMostUntil(*acceptResumes_);
 
     fd_set watched;
     FD_ZERO(&watched);
-    int highest = listener_;
-    FD_SET(listener_, &watched);
+    int highest = -1;
+    // While accepting rests, a waiting client must not wake every wait at once.
+    if (!acceptResumes_) {
+        FD_SET(listener_, &watched);
+        highest = listener_;
+    }
     for (const Client& client : clients_) {
         FD_SET(client.socket, &watched);
         highest = std::max(highest, client.socket);
@@ -162,21 +219,44 @@ std::vector<bool> ModbusServer::serveOnce(std::optional<std::chrono::microsecond
     for (Client& client : clients_) {
         if (FD_ISSET(client.socket, &watched)) {
             if (!receive(client)) drop(client);
-        } else if (after - client.lastHeard >= options_.idleLimit) {
-            ++counts_.idle;
+        } else if (after >= deadline(client)) {
+            if (client.used > 0 && after - client.requestStart >= options_.requestLimit)
+                ++counts_.incomplete;
+            else
+                ++counts_.idle;
             drop(client);
         }
     }
     std::erase_if(clients_, [](const Client& client) { return client.socket < 0; });
-    if (FD_ISSET(listener_, &watched)) accept();
+    if (!acceptResumes_ && FD_ISSET(listener_, &watched)) accept();
     return readable;
+}
+
+std::vector<std::string> ModbusServer::takeNotices()
+{
+    return std::exchange(notices_, {});
+}
+
+std::chrono::steady_clock::time_point ModbusServer::deadline(const Client& client) const
+{
+    const auto idle = client.lastHeard + options_.idleLimit;
+    return client.used > 0 ? std::min(idle, client.requestStart + options_.requestLimit) : idle;
 }
 
 void ModbusServer::accept()
 {
     // One client per wait: a flood of connections cannot hold the loop.
-    const int socket = acceptClient(listener_);
-    if (socket < 0) return;
+    int refusal = 0;
+    const int socket = acceptClient(listener_, refusal);
+    if (socket < 0) {
+        if (refusal == 0) return;
+        // The client stays waiting, and the listener readable: accepting rests instead of spinning.
+        acceptResumes_ = std::chrono::steady_clock::now() + options_.acceptPause;
+        if (counts_.acceptPauses++ == 0)
+            notices_.push_back("Unable to accept a client: " + systemReason(refusal) + "; accepting again every " +
+                               durationText(options_.acceptPause) + " while this lasts");
+        return;
+    }
     if (clients_.size() >= options_.maxClients) {
         ++counts_.refused;
         closeSocket(socket);
@@ -195,8 +275,10 @@ bool ModbusServer::receive(Client& client)
     const long got = receiveBytes(client.socket, end, client.buffer.size() - client.used);
     if (got < 0) return false;
     if (got == 0) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (client.used == 0) client.requestStart = now;
     client.used += static_cast<std::size_t>(got);
-    client.lastHeard = std::chrono::steady_clock::now();
+    client.lastHeard = now;
 
     // Each whole request, as its header's length field tells: the unit id and 1 to 253 bytes of PDU.
     while (client.used >= kHeader) {
@@ -211,6 +293,8 @@ bool ModbusServer::receive(Client& client)
         if (!answer(client.socket, client.buffer.data(), length)) return false;
         std::memmove(client.buffer.data(), client.buffer.data() + length, client.used - length);
         client.used -= length;
+        // What follows a whole request began to arrive now.
+        client.requestStart = now;
     }
     return true;
 }

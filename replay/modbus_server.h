@@ -29,6 +29,8 @@ struct ModbusServerOptions {
     bool oneBased = false;               // the address a of a request is stored register a + 1
     std::size_t maxClients = 8;          // a client beyond these is accepted and closed at once
     std::chrono::milliseconds idleLimit{60000};  // a client that sends nothing for this long is closed
+    std::chrono::milliseconds requestLimit{5000};  // a request not whole this long after its first byte closes its client
+    std::chrono::milliseconds acceptPause{500};    // accepting rests this long when the system refuses a client
 };
 
 // What the server did, for its summary.
@@ -40,7 +42,14 @@ struct ModbusServerCounts {
     std::size_t ignored = 0;      // requests to another unit id, not answered
     std::size_t malformed = 0;    // connections closed for a request that is no Modbus TCP request
     std::size_t idle = 0;         // connections closed after idleLimit without a byte
+    std::size_t incomplete = 0;   // connections closed on a request not whole within requestLimit
+    std::size_t acceptPauses = 0;  // times accepting rested: the system refused a client
 };
+
+// The summary's line on the connections and requests, without its line end: the limits named are
+// those of options.
+std::string ModbusServerSummary(const ModbusServerCounts& counts, const ModbusServerOptions& options,
+                                std::uint8_t unitId);
 
 class ModbusServer {
 public:
@@ -62,6 +71,10 @@ public:
     // when the wait itself fails, or from the sink.
     std::vector<bool> serveOnce(std::optional<std::chrono::microseconds> timeout, std::span<const int> wake);
 
+    // What the server has to tell its user since the last call, a line each: the first time the
+    // system refuses to accept a client.
+    std::vector<std::string> takeNotices();
+
 private:
     // One Modbus TCP header and PDU at most: 7 + 253 bytes.
     static constexpr std::size_t kMaxAdu = 260;
@@ -71,8 +84,11 @@ private:
         std::array<std::uint8_t, kMaxAdu> buffer{};
         std::size_t used = 0;
         std::chrono::steady_clock::time_point lastHeard;
+        std::chrono::steady_clock::time_point requestStart;  // the first byte of the request in buffer
     };
 
+    // When the client is to be closed unless it sends something: idle, or its request not whole.
+    std::chrono::steady_clock::time_point deadline(const Client& client) const;
     void accept();
     // Reads what the client sent and answers each whole request; false when it is to be closed.
     bool receive(Client& client);
@@ -93,6 +109,8 @@ private:
     int listener_ = -1;
     std::uint16_t port_ = 0;
     std::vector<Client> clients_;
+    std::optional<std::chrono::steady_clock::time_point> acceptResumes_;  // accepting rests until then
+    std::vector<std::string> notices_;
     ModbusServerCounts counts_;
 };
 

@@ -12,8 +12,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +28,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,11 +57,18 @@ void closeOnExec(int fd)
     ASSERT_NE(fcntl(fd, F_SETFD, FD_CLOEXEC), -1);
 }
 
+// What a server's standard input is.
+enum class Input {
+    Pipe,     // a pipe the test writes
+    Closed,   // no descriptor 0 at all
+    DevNull,  // /dev/null: ended at once
+};
+
 // trelvant-cli serve in the background: its standard input a pipe the test writes, its standard
 // output a pipe read up to the "Listening on" line for the port. Killed if the test ends early.
 class Server {
 public:
-    explicit Server(std::vector<std::string> arguments)
+    explicit Server(std::vector<std::string> arguments, Input inputKind = Input::Pipe)
     {
         int input[2], output[2];
         if (::pipe(input) != 0 || ::pipe(output) != 0) throw std::runtime_error("pipe");
@@ -67,7 +78,12 @@ public:
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        if (inputKind == Input::Pipe)
+            posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        else if (inputKind == Input::Closed)
+            posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
+        else
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
         const std::string errPath = (folder_ / "err").string();
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -80,6 +96,7 @@ public:
         ::close(input[0]);
         ::close(output[1]);
         if (spawned != 0) pid_ = -1;
+        if (inputKind != Input::Pipe) closeInput();
     }
     ~Server()
     {
@@ -116,11 +133,18 @@ public:
         input_ = -1;
     }
 
-    // SIGTERM, then everything it writes up to its end; its exit status, -1 when it did not end
+    // The signal, then everything it writes up to its end; its exit status, -1 when it did not end
     // normally in time.
-    int terminate()
+    int terminate(int signal = SIGTERM)
     {
-        ::kill(pid_, SIGTERM);
+        ::kill(pid_, signal);
+        const std::optional<int> status = end();
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+
+    // Everything it writes up to its end; its wait status, none when it did not end in time.
+    std::optional<int> end()
+    {
         const Clock::time_point until = Clock::now() + kPatience;
         while (readOutput(until)) {
         }
@@ -128,10 +152,21 @@ public:
         pid_t ended = 0;
         while ((ended = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < until)
             std::this_thread::sleep_for(10ms);
-        if (ended != pid_) return -1;
+        if (ended != pid_) return std::nullopt;
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
+
+    // Reads standard output until it holds text; false when it ended or kPatience passed first.
+    bool awaitOutput(const std::string& text)
+    {
+        const Clock::time_point until = Clock::now() + kPatience;
+        while (out_.find(text) == std::string::npos)
+            if (!readOutput(until)) return false;
+        return true;
+    }
+
+    pid_t pid() const { return pid_; }
 
     const std::string& out() const { return out_; }
     std::string err() const { return ReadText(folder_ / "err"); }
@@ -407,6 +442,379 @@ TEST(ServeCommand, RefusesWhatItCannotServe)
         EXPECT_EQ(run.out.find("Listening on"), std::string::npos);
     }
     ::close(taken);
+}
+
+// A recording is often all there is of a bus: the send log never takes its place.
+TEST(ServeCommand, ASendLogThatIsTheLogReplayedIsRefusedBeforeItIsOpened)
+{
+    TempFolder folder;
+    const std::filesystem::path log = folder / "recording.log";
+    std::filesystem::copy_file(kLogs / "pdu1.log", log);
+    const std::string recording = test::ReadText(log);
+    const test::ToolRun run = RunTool({"serve", kPdu1, "--log", log.string(), "--listen", "127.0.0.1:0",
+                                       "--send-log", log.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Unable to write to " + log.string() + ": it is " + log.string() + ", which this command reads\n");
+    EXPECT_EQ(run.out.find("Listening on"), std::string::npos);
+    EXPECT_EQ(test::ReadText(log), recording);
+}
+
+// Pdu1 served at full speed with a send log; writing registers 20 and 21 sends transmit frame 1.
+std::vector<std::string> pdu1WithSendLog(const std::filesystem::path& sendLog)
+{
+    return {kPdu1, "--log", (kLogs / "pdu1.log").string(), "--listen", "127.0.0.1:0", "--speed", "1000000",
+            "--send-log", sendLog.string()};
+}
+
+std::size_t linesOf(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Each line of a send log a whole frame line of transmit frame 1.
+void expectWholeFrameLines(const std::string& sent, std::size_t count)
+{
+    EXPECT_EQ(linesOf(sent), count);
+    EXPECT_TRUE(sent.empty() || sent.back() == '\n');
+    std::istringstream lines(sent);
+    for (std::string line; std::getline(lines, line);) {
+        const CandumpLine parsed = ParseCandumpLine(line);
+        ASSERT_EQ(parsed.kind, CandumpLineKind::Frame) << line;
+        ASSERT_EQ(parsed.frame.id, 0x0CEF0527u) << line;
+    }
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST(ServeCommand, EachStopSignalEndsItWithTheSendLogAndTheSummary)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempFolder folder;
+        Server server(pdu1WithSendLog(folder / "sent.log"));
+        const std::optional<int> port = server.port();
+        ASSERT_TRUE(port) << server.out() << server.err();
+        const Client client(*port, 7);
+        ASSERT_EQ(write(client, 20, {0x1234, 0x5678}), Result(std::vector<std::uint16_t>{}));
+
+        EXPECT_EQ(server.terminate(signal), 0) << server.err();
+        EXPECT_NE(server.out().find("\nSummary:\n"), std::string::npos) << server.out();
+        EXPECT_NE(server.out().find("\nModbus TCP: 1 connection, 1 request to unit id 7"), std::string::npos);
+        expectWholeFrameLines(ReadText(folder / "sent.log"), 1);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "a file left beside";
+    }
+}
+
+// The signals arrive together while serve is stopped, so that the later ones find it ending.
+TEST(ServeCommand, ASecondSignalIsToldAndIgnoredAThirdEndsItAtOnceWithTheSendLogWhole)
+{
+    struct Case {
+        std::vector<int> signals;
+        bool summary;  // the clean end
+    };
+    const std::vector<Case> cases = {
+        {{SIGTERM, SIGINT}, true},
+        {{SIGTERM, SIGINT, SIGHUP}, false},
+    };
+    constexpr std::size_t kWrites = 2000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signals.size()) + " signals");
+        TempFolder folder;
+        Server server(pdu1WithSendLog(folder / "sent.log"));
+        const std::optional<int> port = server.port();
+        ASSERT_TRUE(port) << server.out() << server.err();
+        const Client client(*port, 7);
+        for (std::size_t i = 0; i < kWrites; ++i)
+            ASSERT_EQ(write(client, 20, {static_cast<std::uint16_t>(i), 1}), Result(std::vector<std::uint16_t>{}));
+
+        ASSERT_EQ(::kill(server.pid(), SIGSTOP), 0);
+        for (const int signal : c.signals) ::kill(server.pid(), signal);
+        ::kill(server.pid(), SIGCONT);
+        const std::optional<int> status = server.end();
+        ASSERT_TRUE(status) << "serve did not end";
+        const std::string err = server.err();
+        EXPECT_EQ(occurrences(err, "serve is ending already: this signal is ignored"), 1u) << err;
+        if (c.summary) {
+            EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << err;
+            EXPECT_NE(server.out().find("\nModbus TCP: 1 connection, 2000 requests"), std::string::npos)
+                << server.out();
+        } else {
+            EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) > 128) << *status << err;
+            EXPECT_EQ(server.out().find("\nSummary:\n"), std::string::npos) << server.out();
+            EXPECT_NE(err.find("serve ended at once: the summary is lost; the send log holds every frame sent\n"),
+                      std::string::npos)
+                << err;
+        }
+        expectWholeFrameLines(ReadText(folder / "sent.log"), kWrites);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "a file left beside";
+    }
+}
+
+TEST(ServeCommand, StepsEndWhereStandardInputEnds)
+{
+    struct Case {
+        std::string what;
+        Input input;
+        std::string lines;  // written before the pipe is closed
+        std::vector<std::uint16_t> registers;  // 100 and 101 at the end
+        std::string log;  // the summary's line on the log: the lines read, the next frame's included, none skipped
+    };
+    const std::vector<Case> cases = {
+        {"standard input closed", Input::Closed, "", {0, 0}, "Log: 2 lines; skipped 0"},
+        {"standard input /dev/null", Input::DevNull, "", {0, 0}, "Log: 2 lines; skipped 0"},
+        {"two lines, then the end", Input::Pipe, "\n\n", {4968, 140}, "Log: 4 lines; skipped 0"},
+        {"a line without its line end at the end", Input::Pipe, "\nx", {4968, 140}, "Log: 4 lines; skipped 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Server server({kBoiler2, "--log", (kLogs / "boiler2.log").string(), "--listen", "127.0.0.1:0", "--step"},
+                      c.input);
+        const std::optional<int> port = server.port();
+        ASSERT_TRUE(port) << server.out() << server.err();
+        if (c.input == Input::Pipe) {
+            server.send(c.lines);
+            server.closeInput();
+        }
+        EXPECT_TRUE(server.awaitOutput("\n--step: standard input has ended: no more frames of the log are applied\n"))
+            << server.out();
+        const Client client(*port, 1);
+        EXPECT_TRUE(client.awaits(100, c.registers));
+        EXPECT_EQ(server.terminate(), 0) << server.err();
+        EXPECT_NE(server.out().find("\nSummary:\n" + c.log), std::string::npos) << server.out();
+    }
+}
+
+TEST(ServeCommand, AnswersWhileALongStretchOfTheLogIsRead)
+{
+    // After the stretch, the engine speed frame: register 100 becomes 4968.
+    const std::string frameLine = "\n(1700000000.000000) can0 0CF00400#FFFFFF681300FFFF\n";
+    struct Case {
+        std::string what;
+        std::function<bool(const std::filesystem::path&)> write;
+    };
+    const std::vector<Case> cases = {
+        {"64 GiB of NUL bytes (a sparse file)",
+         [&](const std::filesystem::path& path) {
+             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+             const off_t stretch = off_t{64} << 30;
+             const bool written = fd >= 0 && ::ftruncate(fd, stretch) == 0 &&
+                                  ::pwrite(fd, frameLine.data(), frameLine.size(), stretch) ==
+                                      static_cast<ssize_t>(frameLine.size());
+             if (fd >= 0) ::close(fd);
+             return written;
+         }},
+        {"two million CAN FD lines",
+         [&](const std::filesystem::path& path) {
+             std::ofstream file(path, std::ios::binary);
+             const std::string line = "(1700000000.000000) can0 123##1AABBCCDDEEFF00112233\n";
+             std::string block;
+             for (int i = 0; i < 10000; ++i) block += line;
+             for (int i = 0; i < 200; ++i) file << block;
+             file << frameLine;
+             return static_cast<bool>(file);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        if (!c.write(folder / "long.log")) GTEST_SKIP() << "the temporary folder cannot hold " << c.what;
+        Server server({kBoiler2, "--log", (folder / "long.log").string(), "--listen", "127.0.0.1:0"});
+        const std::optional<int> port = server.port();
+        ASSERT_TRUE(port) << server.out() << server.err();
+        const Client client(*port, 1);
+        // Answered while the frame after the stretch is not yet read.
+        EXPECT_EQ(client.read(100, 2), Result(std::vector<std::uint16_t>{0, 0}));
+        EXPECT_EQ(server.terminate(), 0) << server.err();
+        EXPECT_NE(server.out().find("\nSummary:\n"), std::string::npos) << server.out();
+    }
+}
+
+// The processor time a process has used, in seconds.
+double processorSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::stoull(field);
+        if (i == 15) system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The lowest descriptor a process has free: the one its next open would take.
+int lowestFreeDescriptor(pid_t pid)
+{
+    std::vector<int> open;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
+        open.push_back(std::stoi(entry.path().filename().string()));
+    int free = 0;
+    while (std::find(open.begin(), open.end(), free) != open.end()) ++free;
+    return free;
+}
+
+TEST(ServeCommand, AcceptingRestsWhileTheSystemRefusesClients)
+{
+    Server server({kBoiler2, "--log", (kLogs / "boiler2.log").string(), "--listen", "127.0.0.1:0"});
+    const std::optional<int> port = server.port();
+    ASSERT_TRUE(port) << server.out() << server.err();
+    rlimit before{};
+    ASSERT_EQ(::prlimit(server.pid(), RLIMIT_NOFILE, nullptr, &before), 0);
+    // No descriptor left for a client: none below the limit is free.
+    const rlimit none{static_cast<rlim_t>(lowestFreeDescriptor(server.pid())), before.rlim_max};
+
+    ASSERT_EQ(::prlimit(server.pid(), RLIMIT_NOFILE, &none, nullptr), 0);
+
+    // The kernel takes the connection; serve cannot accept it, and the listener stays readable.
+    const Client waiting(*port, 1);
+    ASSERT_TRUE(waiting.connected());
+    const double start = processorSeconds(server.pid());
+    std::this_thread::sleep_for(1500ms);
+    // A generous bound: a loop that spins on the listener uses the whole 1.5 s.
+    EXPECT_LT(processorSeconds(server.pid()) - start, 0.5);
+
+    ASSERT_EQ(::prlimit(server.pid(), RLIMIT_NOFILE, &before, nullptr), 0);
+    const Result answer = waiting.read(101, 1);
+    EXPECT_TRUE(std::holds_alternative<std::vector<std::uint16_t>>(answer)) << "not served once descriptors are free";
+
+    EXPECT_EQ(server.terminate(), 0) << server.err();
+    EXPECT_EQ(server.err(), "Unable to accept a client: " + std::string(std::strerror(EMFILE)) +
+                                "; accepting again every 500 ms while this lasts\n");
+    EXPECT_NE(server.out().find("; accepting rested "), std::string::npos) << server.out();
+}
+
+TEST(ServeCommand, TheSendLogKeepsWhatWasSentWhenItsDiskFills)
+{
+    TempFolder folder;
+    const std::string lineOfFrame1 = "(1700000100.000000) can0 0CEF0527#34127856FFFFFFFF\n";
+    struct Case {
+        std::string what;
+        std::filesystem::path sendLog;
+        std::optional<rlim_t> sizeLimit;  // of the files serve writes
+        int errorNumber;
+        std::size_t kept;  // whole lines
+    };
+    const std::vector<Case> cases = {
+        {"a full disk", "/dev/full", std::nullopt, ENOSPC, 0},
+        {"a file size limit of ten and a half lines", folder / "sent.log", lineOfFrame1.size() * 21 / 2, EFBIG, 10},
+    };
+    constexpr std::size_t kWrites = 25;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Server server(pdu1WithSendLog(c.sendLog));
+        const std::optional<int> port = server.port();
+        ASSERT_TRUE(port) << server.out() << server.err();
+        if (c.sizeLimit) {
+            const rlimit limit{*c.sizeLimit, *c.sizeLimit};
+            ASSERT_EQ(::prlimit(server.pid(), RLIMIT_FSIZE, &limit, nullptr), 0);
+        }
+        const Client client(*port, 7);
+        // Each write answered, the one that met the full disk too.
+        for (std::size_t i = 0; i < kWrites; ++i)
+            ASSERT_EQ(write(client, 20, {0x1234, 0x5678}), Result(std::vector<std::uint16_t>{})) << i;
+        EXPECT_EQ(client.read(20, 2), Result(std::vector<std::uint16_t>{0x1234, 0x5678}));
+
+        // A send log that lost frames ends serve with status 1, the summary given.
+        EXPECT_EQ(server.terminate(), 1) << server.err();
+        EXPECT_NE(server.out().find("\nModbus TCP: 1 connection, 26 requests"), std::string::npos) << server.out();
+        EXPECT_EQ(server.err(), "Unable to write to " + c.sendLog.string() + ": " + std::strerror(c.errorNumber) +
+                                    ": the send log stops after " + std::to_string(c.kept) +
+                                    " frames; serve goes on answering\n");
+        if (c.sizeLimit) expectWholeFrameLines(ReadText(c.sendLog), c.kept);
+    }
+}
+
+TEST(ServeCommand, ASecondRunNamingALiveSendLogIsRefused)
+{
+    TempFolder folder;
+    Server live(pdu1WithSendLog(folder / "sent.log"));
+    const std::optional<int> port = live.port();
+    ASSERT_TRUE(port) << live.out() << live.err();
+    const Client client(*port, 7);
+    ASSERT_EQ(write(client, 20, {0x1234, 0x5678}), Result(std::vector<std::uint16_t>{}));
+    std::filesystem::create_symlink("sent.log", folder / "link.log");
+
+    for (const std::string name : {"sent.log", "link.log"}) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> arguments = pdu1WithSendLog(folder / name);
+        arguments.insert(arguments.begin(), "serve");
+        const test::ToolRun second = RunTool(arguments);
+        EXPECT_EQ(second.exitCode, 1);
+        EXPECT_EQ(second.err, "Unable to write to " + (folder / name).string() + ": another program is writing it\n");
+        EXPECT_EQ(second.out.find("Listening on"), std::string::npos);
+    }
+    ASSERT_EQ(write(client, 20, {0x4321, 0x8765}), Result(std::vector<std::uint16_t>{}));
+    EXPECT_EQ(live.terminate(), 0) << live.err();
+    expectWholeFrameLines(ReadText(folder / "sent.log"), 2);
+}
+
+// One request sent over a plain socket, as long as the test makes it (libmodbus' client sends no
+// request longer than Modbus TCP allows): the exception code of the answer, 0 for an answer that
+// is none, -1 when the connection was closed without one.
+int exceptionOfRawRequest(int port, std::uint8_t unit, const std::vector<std::uint8_t>& pdu)
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (socket < 0) return -2;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<std::uint8_t> request{0, 1, 0, 0, static_cast<std::uint8_t>((pdu.size() + 1) >> 8),
+                                      static_cast<std::uint8_t>(pdu.size() + 1), unit};
+    request.insert(request.end(), pdu.begin(), pdu.end());
+    int result = -2;
+    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(socket, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        pollfd watched{socket, POLLIN, 0};
+        std::array<std::uint8_t, 260> answer{};
+        const ssize_t got = ::poll(&watched, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) > 0
+                                ? ::recv(socket, answer.data(), answer.size(), 0)
+                                : -2;
+        if (got == 0 || (got < 0 && errno == ECONNRESET)) result = -1;
+        if (got > 0) result = got == 9 && answer[7] == (pdu[0] | 0x80) ? answer[8] : 0;
+    }
+    ::close(socket);
+    return result;
+}
+
+TEST(ServeCommand, ARequestTooLongForModbusTcpClosesItsConnection)
+{
+    Server server({kBoiler2, "--log", (kLogs / "boiler2.log").string(), "--listen", "127.0.0.1:0"});
+    const std::optional<int> port = server.port();
+    ASSERT_TRUE(port) << server.out() << server.err();
+    // Function 16 from register 200: quantity, byte count and the values.
+    const auto writeOf = [](std::uint8_t quantity) {
+        std::vector<std::uint8_t> pdu{0x10, 0, 200, 0, quantity, static_cast<std::uint8_t>(2 * quantity)};
+        pdu.resize(pdu.size() + 2u * quantity, 0);
+        return pdu;
+    };
+    struct Case {
+        std::string what;
+        std::vector<std::uint8_t> pdu;
+        int answer;  // the exception code; -1 for the connection closed without one
+    };
+    const std::vector<Case> cases = {
+        {"a write of 123 registers fits: the registers are no transmit registers", writeOf(123),
+         MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS},
+        {"a write of 124 registers is longer than a Modbus TCP request", writeOf(124), -1},
+        {"a quantity of 124 with a byte count of one register", {0x10, 0, 200, 0, 124, 2, 0, 1},
+         MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(exceptionOfRawRequest(*port, 1, c.pdu), c.answer);
+    }
+    const Client after(*port, 1);
+    EXPECT_EQ(after.read(200, 1), Result(std::vector<std::uint16_t>{0}));
+    EXPECT_EQ(server.terminate(), 0) << server.err();
+    EXPECT_NE(server.out().find("; 1 connection closed on a malformed request"), std::string::npos) << server.out();
 }
 
 }  // namespace

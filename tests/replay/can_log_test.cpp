@@ -11,8 +11,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace trelvant {
 namespace {
@@ -209,6 +215,98 @@ TEST(CandumpReader, ReadsEveryLineAcrossItsBlocks)
     EXPECT_EQ(reader.skipped().malformed, overLong);
 }
 
+// Frames read through nextWithin with a budget per call, as serve reads a slice per turn.
+struct SlicedRead {
+    std::vector<CanFrame> frames;
+    std::size_t calls = 0;            // calls made up to the end
+    std::size_t callsBeforeFirst = 0;  // calls that gave none before the first frame
+};
+
+SlicedRead readInSlices(CandumpReader& reader, std::size_t slice)
+{
+    SlicedRead read;
+    while (!reader.ended()) {
+        std::size_t budget = slice;
+        const std::optional<CanFrame> next = reader.nextWithin(budget);
+        ++read.calls;
+        if (next)
+            read.frames.push_back(*next);
+        else if (read.frames.empty() && !reader.ended())
+            ++read.callsBeforeFirst;
+    }
+    return read;
+}
+
+TEST(CandumpReader, ReadsALongStretchWithoutAFrameASliceAtATime)
+{
+    TempFolder folder;
+    const std::string lastLine = "(2.000000) can0 18FEF100#0102030405060708\n";
+    const CanFrame last = frame(2000000, 0x18FEF100, true, {1, 2, 3, 4, 5, 6, 7, 8});
+    std::string fdLines;
+    while (fdLines.size() < 4 * 1024 * 1024) fdLines += "(1.000000) can0 123##1AABBCCDDEEFF00112233\n";
+    struct Case {
+        std::string what;
+        std::string stretch;  // before the one frame
+        CandumpSkipped skipped;
+    };
+    const std::vector<Case> cases = {
+        {"a run of NUL bytes without a line end", std::string(4 * 1024 * 1024, '\0') + "\n", {0, 0, 0, 1, 1}},
+        {"CAN FD lines", fdLines, {0, static_cast<std::size_t>(std::count(fdLines.begin(), fdLines.end(), '\n')), 0, 0, 0}},
+    };
+    const std::size_t kSlice = 2 * CandumpReader::kBlockSize;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteText(folder / "log", c.stretch + lastLine);
+        CandumpReader reader(folder / "log");
+        const SlicedRead read = readInSlices(reader, kSlice);
+        EXPECT_EQ(read.frames, std::vector<CanFrame>{last});
+        // Each call read its slice at most: the 4 MiB took at least 32 calls of 128 KiB.
+        EXPECT_GE(read.callsBeforeFirst, c.stretch.size() / kSlice - 1);
+        EXPECT_EQ(reader.skipped().fd, c.skipped.fd);
+        EXPECT_EQ(reader.skipped().malformed, c.skipped.malformed);
+        EXPECT_EQ(reader.lines(), static_cast<std::size_t>(std::count(c.stretch.begin(), c.stretch.end(), '\n')) + 1);
+        std::size_t budget = kSlice;
+        EXPECT_FALSE(reader.nextWithin(budget));
+        EXPECT_EQ(budget, kSlice) << "nothing is read past the end";
+    }
+}
+
+TEST(CandumpReader, ReadsTheSameFramesInSlicesOfAnySize)
+{
+    TempFolder folder;
+    std::string text;
+    std::vector<CanFrame> expected;
+    std::size_t overLong = 0;
+    for (std::uint32_t i = 0; text.size() < 400000; ++i) {
+        if (i % 50 == 49) {
+            text += std::string(CandumpReader::kMaxLineLength + 1 + i % 7000, 'z') + "\n";
+            ++overLong;
+            continue;
+        }
+        const CanFrame f = frame(i, i % 0x800, false, {static_cast<std::uint8_t>(i)});
+        expected.push_back(f);
+        text += CandumpLineText(f, "can" + std::string(i * 37 % 300, 'x')) + (i % 3 ? "\n" : "\r\n");
+    }
+    WriteText(folder / "big.log", text);
+    for (const std::size_t slice : {std::size_t{0}, std::size_t{1}, std::size_t{1000}, CandumpReader::kBlockSize,
+                                    3 * CandumpReader::kBlockSize + 17}) {
+        SCOPED_TRACE("slice of " + std::to_string(slice) + " bytes");
+        CandumpReader reader(folder / "big.log");
+        // A budget of nothing reads nothing of the file: no frame ever comes.
+        if (slice == 0) {
+            std::size_t budget = 0;
+            for (int i = 0; i < 3; ++i) EXPECT_FALSE(reader.nextWithin(budget));
+            EXPECT_FALSE(reader.ended());
+            EXPECT_EQ(reader.lines(), 0u);
+            continue;
+        }
+        const SlicedRead read = readInSlices(reader, slice);
+        EXPECT_EQ(read.frames, expected);
+        EXPECT_EQ(reader.skipped().malformed, overLong);
+        EXPECT_GE(read.calls, text.size() / std::max(slice, CandumpReader::kBlockSize));
+    }
+}
+
 TEST(CandumpReader, RefusesAFileItCannotRead)
 {
     TempFolder folder;
@@ -258,6 +356,146 @@ TEST(CandumpWriter, LeavesNothingBehindWithoutClose)
     }
     EXPECT_EQ(entriesOf(folder.path()), std::vector<std::string>{"old.log"});
     EXPECT_EQ(ReadText(folder / "old.log"), "(1.000000) can0 123#11\n");
+}
+
+TEST(CandumpRecorder, EachLineIsInTheFileAsItsFrameIsSent)
+{
+    TempFolder folder;
+    WriteText(folder / "sent.log", "(1.000000) can0 123#11\n");
+    const std::vector<CanFrame> frames = {frame(1436509052249713, 0x18FEF100, true, {1, 2}),
+                                          frame(1436509052250000, 0x7E0, false)};
+    std::string expected;
+    {
+        CandumpRecorder recorder(folder / "sent.log", "vcan0");
+        EXPECT_EQ(ReadText(folder / "sent.log"), "") << "an older log of the name is emptied";
+        for (const CanFrame& f : frames) {
+            recorder.send(f);
+            expected += CandumpLineText(f, "vcan0") + "\n";
+            EXPECT_EQ(ReadText(folder / "sent.log"), expected);
+        }
+        EXPECT_EQ(recorder.recorded(), frames.size());
+        // Never closed, as after a crash.
+    }
+    EXPECT_EQ(ReadText(folder / "sent.log"), expected);
+    EXPECT_EQ(entriesOf(folder.path()), std::vector<std::string>{"sent.log"});
+
+    CandumpRecorder closed(folder / "closed.log");
+    closed.send(frames[0]);
+    EXPECT_TRUE(closed.close());
+    EXPECT_TRUE(closed.failure().empty());
+    EXPECT_EQ(ReadText(folder / "closed.log"), CandumpLineText(frames[0]) + "\n");
+}
+
+TEST(CandumpRecorder, ASecondRecorderOfTheSameFileIsRefusedAndChangesNothing)
+{
+    struct Case {
+        std::string what;
+        std::string second;  // the name the second recorder is given
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"the same name", "sent.log", true},
+        {"a symbolic link to it", "link.log", true},
+        {"a hard link to it", "hard.log", true},
+        {"its name in another case, another file", "SENT.log", false},
+    };
+    const CanFrame first = frame(1000000, 0x123, false, {0x11});
+    const CanFrame second = frame(2000000, 0x456, false, {0x22});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        auto live = std::make_unique<CandumpRecorder>(folder / "sent.log");
+        live->send(first);
+        std::filesystem::create_symlink("sent.log", folder / "link.log");
+        std::filesystem::create_hard_link(folder / "sent.log", folder / "hard.log");
+        if (c.refused) {
+            try {
+                CandumpRecorder refused(folder / c.second);
+                ADD_FAILURE() << "a second recorder took a live log";
+            } catch (const Error& e) {
+                EXPECT_EQ(std::string(e.what()),
+                          "Unable to write to " + DisplayPath(folder / c.second) + ": another program is writing it");
+            }
+        } else {
+            CandumpRecorder other(folder / c.second);
+            other.send(second);
+            EXPECT_EQ(ReadText(folder / c.second), CandumpLineText(second) + "\n");
+        }
+        live->send(second);
+        EXPECT_EQ(ReadText(folder / "sent.log"), CandumpLineText(first) + "\n" + CandumpLineText(second) + "\n");
+        // Once the first is done, the name is free again.
+        live.reset();
+        CandumpRecorder next(folder / c.second);
+        EXPECT_EQ(ReadText(folder / c.second), "");
+    }
+}
+
+// What a recorder did under a file size limit, run in a child process so that the limit stays
+// there: its failure and its count of frames, over a pipe.
+std::string recordInChild(const std::filesystem::path& path, std::optional<rlim_t> sizeLimit, int frames)
+{
+    int ends[2];
+    if (::pipe(ends) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        if (sizeLimit) {
+            const rlimit limit{*sizeLimit, *sizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+        }
+        std::string report;
+        try {
+            CandumpRecorder recorder(path);
+            for (int i = 0; i < frames; ++i)
+                recorder.send(frame(1000000 + i, 0x18FEF100, true, {1, 2, 3, 4, 5, 6, 7, 8}));
+            report = recorder.failure() + "|" + std::to_string(recorder.recorded());
+            recorder.close();
+            report += "|" + recorder.failure();
+        } catch (const Error& e) {
+            report = std::string("thrown: ") + e.what();
+        }
+        const ssize_t written = ::write(ends[1], report.data(), report.size());
+        ::_exit(written == static_cast<ssize_t>(report.size()) ? 0 : 3);
+    }
+    ::close(ends[1]);
+    std::string report;
+    char bytes[512];
+    for (ssize_t got; (got = ::read(ends[0], bytes, sizeof bytes)) > 0;) report.append(bytes, static_cast<std::size_t>(got));
+    ::close(ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child ended with status " + std::to_string(status);
+    return report;
+}
+
+TEST(CandumpRecorder, AFailedWriteStopsTheRecordingAndKeepsTheWholeLines)
+{
+    TempFolder folder;
+    const std::string line = CandumpLineText(frame(1000000, 0x18FEF100, true, {1, 2, 3, 4, 5, 6, 7, 8})) + "\n";
+    struct Case {
+        std::string what;
+        std::filesystem::path path;
+        std::optional<rlim_t> sizeLimit;
+        int errorNumber;
+        std::size_t kept;  // whole lines left in the file
+    };
+    const std::vector<Case> cases = {
+        {"a full disk", "/dev/full", std::nullopt, ENOSPC, 0},
+        {"a file size limit two and a half lines long", folder / "limited.log", line.size() * 5 / 2, EFBIG, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string failure = "Unable to write to " + DisplayPath(c.path) + ": " + SystemReason(c.errorNumber);
+        // Sending goes on after the failure, and closing tells the same.
+        EXPECT_EQ(recordInChild(c.path, c.sizeLimit, 5), failure + "|" + std::to_string(c.kept) + "|" + failure);
+        if (c.path != "/dev/full") {
+            std::string expected;
+            for (std::size_t i = 0; i < c.kept; ++i)
+                expected += CandumpLineText(frame(1000000 + static_cast<std::int64_t>(i), 0x18FEF100, true,
+                                                  {1, 2, 3, 4, 5, 6, 7, 8})) + "\n";
+            EXPECT_EQ(ReadText(c.path), expected);
+        }
+    }
 }
 
 }  // namespace
