@@ -41,7 +41,8 @@ inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
 // column from A to the last column holding a value in any row (the widest row decides). A number
 // cell gives its text form ("61444", "-42", "4294967295" for whole numbers, the shortest exact
 // decimal otherwise: "0.1", "2.5", never an exponent), a text cell its text unchanged (UTF-8,
-// blanks and control characters kept, the character 0 of .xlsx and .ods too; rich text runs joined; in .ods a cell's paragraphs joined by line breaks), a
+// blanks and control characters kept, the character 0 of .xlsx and .ods too; rich text runs
+// joined; in .ods a cell's paragraphs joined by line breaks), a
 // boolean "1" or "0", a formula its stored result. An empty cell, a cell holding the empty text
 // and a formula without a stored result or with an error result all give nullopt. FreeXL gives
 // no stored result of a formula in .xls: such a cell reads as empty.
@@ -54,8 +55,11 @@ inline constexpr std::string_view kWorkbookKinds = "*.xls *.xlsx *.ods";
 // larger than 64 MiB (refused before it is read), and Error ("<path> is not a workbook that can be
 // read[: <reason>]") when its content cannot be read whole: neither a compound document nor a zip,
 // damaged, a part that is named but missing or cannot be unpacked, a row or a cell of an .xlsx
-// given twice, a shared string it does not hold, a part larger than 16 MiB unpacked, a used range of the worksheet above 1048576 cells, or
-// texts of the worksheet above 16 MiB. A refusal is never a partly read worksheet.
+// given twice, a shared string it does not hold, a part larger than 16 MiB unpacked, a used range
+// of the worksheet above 1048576 cells, texts of the worksheet above 16 MiB, or a cell of an .xls
+// worksheet whose text holds the character 0, which FreeXL would cut there ("its worksheet
+// rpdodef, cell B3, holds the control character 0x00, ..."). A refusal is never a partly read
+// worksheet.
 std::optional<Worksheet> ReadWorksheet(const std::filesystem::path& workbook, std::string_view sheetName);
 
 }  // namespace trelvant

@@ -3,7 +3,8 @@
 // FreeXL reads out of bounds on damaged files and allocates what their headers declare. What can
 // be checked first is checked here (CheckXlsWorkbook); the reading itself runs in a child process
 // with limits of memory and time (RunIsolated), which hands the worksheet's cells back as bytes.
-// A crash or a limit there is an ordinary refusal here, and the program goes on.
+// A crash or a limit there is an ordinary refusal here, and the program goes on. FreeXL cuts a
+// text at the character 0: a cell showing such a text, as the check finds, is refused by name.
 
 #include "documents/workbook_reading.h"
 #include "documents/xls_check.h"
@@ -21,8 +22,8 @@
 namespace trelvant::workbook {
 namespace {
 
-// What the child hands back: one byte of kind, then for a worksheet its name, the count of its
-// cells and the cells, for no such worksheet the count of the worksheets FreeXL found, for a
+// What the child hands back: one byte of kind, then for a worksheet its name, its index in the
+// workbook, the count of its cells and the cells, for no such worksheet the count of the worksheets FreeXL found, for a
 // refusal its message; the first two end with kEndMark. Numbers are 32-bit, least significant
 // byte first. A child that ends part way leaves an answer without its count or its end mark.
 constexpr char kNoSuchSheet = 'N';
@@ -112,6 +113,7 @@ std::string ReadWithFreexl(const std::filesystem::path& workbook, std::string_vi
 
             out += kSheet;
             PutText(out, name);
+            PutNumber(out, index);
             const std::size_t countAt = out.size();
             PutNumber(out, 0);
             std::uint32_t cellCount = 0;
@@ -238,6 +240,13 @@ std::optional<Worksheet> ReadXlsWorksheet(const std::filesystem::path& workbook,
     if (reply.front() != kSheet) ThrowNotReadable(workbook, "it is damaged (its reading failed)");
 
     SheetCells sheet(workbook, answer.text());
+    const std::uint32_t index = answer.number();
+    // FreeXL has cut that cell's text at the character 0: it is refused, never read shortened.
+    if (index < check.cellsWithNul.size() && check.cellsWithNul[index]) {
+        const XlsCell cell = *check.cellsWithNul[index];
+        ThrowNotReadable(workbook, "its worksheet " + sheet.name() + ", cell " + CellName(cell.row, cell.column) +
+                                       ", holds the control character 0x00, which a document cannot hold");
+    }
     const std::uint32_t count = answer.number();
     for (std::uint32_t n = 0; n < count; ++n) {
         const std::uint32_t row = answer.number();

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace trelvant {
@@ -26,6 +28,12 @@ constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kSst = 0x00FC;
 constexpr std::uint16_t kFormat = 0x041E;
 constexpr std::uint16_t kLabel = 0x0204;
+constexpr std::uint16_t kLabelSst = 0x00FD;
+constexpr std::uint16_t kRString = 0x00D6;
+constexpr std::uint16_t kNumber = 0x0203;
+constexpr std::uint16_t kRk = 0x027E;
+constexpr std::uint16_t kMulRk = 0x00BD;
+constexpr std::uint16_t kBoolErr = 0x0205;
 
 // A worksheet's index is 16 bits wide wherever a workbook refers to one.
 constexpr std::size_t kMaxWorksheets = 65535;
@@ -325,6 +333,35 @@ void CheckText(std::string_view data, std::size_t countAt, int countBytes, bool 
     if (bytes > data.size() - at) RefuseTextPastRecord();
 }
 
+// Do these characters, 8-bit or UTF-16LE, hold the character 0? FreeXL hands its texts back as
+// C strings, cut there. An odd byte at the end of UTF-16 is no character.
+bool HoldsNul(std::string_view characters, bool wide)
+{
+    if (!wide) return characters.find('\0') != std::string_view::npos;
+    for (std::size_t at = 0; at + 2 <= characters.size(); at += 2)
+        if (characters[at] == '\0' && characters[at + 1] == '\0') return true;
+    return false;
+}
+
+// The same for the text of a cell record (its character count at countAt), as far as it lies
+// within the record: an RSTRING, which FreeXL does not read, is not checked for its lengths.
+bool TextHoldsNul(std::string_view data, std::size_t countAt, bool biff8)
+{
+    if (countAt + 2 > data.size()) return false;
+    const std::uint32_t characters = Read(data, countAt, 2);
+    std::size_t at = countAt + 2;
+    bool wide = false;
+    if (biff8) {
+        if (at >= data.size()) return false;
+        const std::uint32_t flags = Read(data, at, 1);
+        wide = flags & 0x01;
+        at += 1 + ((flags & 0x08) ? 2 : 0) + ((flags & 0x04) ? 4 : 0);
+        if (at > data.size()) return false;
+    }
+    const std::uint64_t bytes = std::uint64_t{characters} * (wide ? 2 : 1);
+    return HoldsNul(data.substr(at, static_cast<std::size_t>(std::min<std::uint64_t>(bytes, data.size() - at))), wide);
+}
+
 // The shared strings as FreeXL reads them: the SST record and the CONTINUE records after it, a
 // text cut at a record's end going on after the option flags that start the next record, the
 // formatting runs and extended data after a text skipped, into the next record where they run on.
@@ -346,8 +383,12 @@ public:
         std::uint64_t at = 0;
         if (pending_ > 0) {
             if (data.empty()) Refuse("its shared strings are damaged");
-            const std::uint64_t bytes = pending_ * ((Read(data, 0, 1) & 0x01) ? 2 : 1);
+            const bool wide = Read(data, 0, 1) & 0x01;
+            const std::uint64_t bytes = pending_ * (wide ? 2 : 1);
             if (bytes > data.size() - 1) Refuse("its shared strings are damaged");
+            if (pendingNul_ || HoldsNul(data.substr(1, static_cast<std::size_t>(bytes)), wide))
+                withNul_.push_back(index_);
+            pendingNul_ = false;
             at = 1 + bytes + pendingTrailing_;
             // FreeXL forgets what of the trailing data runs on into a further record.
             skip_ = 0;
@@ -356,6 +397,9 @@ public:
         }
         texts(data, at);
     }
+
+    // Does the shared string of this index hold the character 0?
+    bool holdsNul(std::uint64_t index) const { return std::binary_search(withNul_.begin(), withNul_.end(), index); }
 
 private:
     void texts(std::string_view data, std::uint64_t at)
@@ -373,17 +417,20 @@ private:
             } catch (const Refusal&) {
                 Refuse("its shared strings are damaged");
             }
+            const bool wide = bytes > characters;
             if (bytes > data.size() - start) {
-                // Cut at the record's end: the rest follows in the next record.
-                const bool wide = bytes > characters;
+                // Cut at the record's end: the rest follows in the next record, over a half
+                // character left at the end of this one.
                 pending_ = characters - (wide ? (data.size() - start) / 2 : data.size() - start);
                 pendingTrailing_ = trailing;
+                pendingNul_ = HoldsNul(data.substr(start), wide);
                 return;
             }
             if (characters == 0) {
                 stopped_ = true;  // FreeXL refuses an empty shared string
                 return;
             }
+            if (HoldsNul(data.substr(start, static_cast<std::size_t>(bytes)), wide)) withNul_.push_back(index_);
             at = start + bytes + trailing;
             skip_ = at >= data.size() ? at - data.size() : 0;
         }
@@ -398,16 +445,18 @@ private:
     std::uint64_t skip_ = 0;             // trailing data of the last text that runs into this record
     std::uint64_t pending_ = 0;          // characters of a cut text still to come
     std::uint64_t pendingTrailing_ = 0;  // the trailing data after them
+    bool pendingNul_ = false;            // the part of the cut text read so far holds the character 0
+    std::vector<std::uint64_t> withNul_;  // the indexes of the texts holding the character 0, ascending
 };
 
 // The records FreeXL reads, in its order, up to where it stops: a record of type and size 0, or
-// one larger than its record buffer.
-void CheckTexts(const BiffRecords& records, bool biff8)
+// one larger than its record buffer. Returns the index of that record, or the count of records.
+std::size_t CheckTexts(const BiffRecords& records, bool biff8, SharedStringsCheck& strings)
 {
-    SharedStringsCheck strings;
     std::uint16_t previous = 0;
-    for (const Record& record : records.all()) {
-        if ((record.id == 0 && record.data.empty()) || record.data.size() > kMaxFreexlRecordBytes) return;
+    for (std::size_t i = 0; i < records.all().size(); ++i) {
+        const Record& record = records.all()[i];
+        if ((record.id == 0 && record.data.empty()) || record.data.size() > kMaxFreexlRecordBytes) return i;
         if (record.id == kContinue) {
             if (previous == kSst) strings.continued(record.data);
             continue;
@@ -430,6 +479,50 @@ void CheckTexts(const BiffRecords& records, bool biff8)
             break;
         }
     }
+    return records.all().size();
+}
+
+// The first cell, by row and then column, of the records first to last of a worksheet that shows
+// a text holding the character 0. FreeXL fills the cells in the records' order, a later value of a
+// cell replacing the earlier one; it gives no value to an RSTRING, which is noted all the same.
+std::optional<XlsCell> FirstCellWithNul(const std::vector<Record>& all, std::size_t first, std::size_t last, bool biff8,
+                                        const SharedStringsCheck& strings)
+{
+    std::set<std::pair<std::uint32_t, std::uint32_t>> cells;  // (row, column) of the cells showing one
+    for (std::size_t i = first; i <= last; ++i) {
+        const std::string_view data = all[i].data;
+        if (data.size() < 4) continue;
+        const std::uint32_t row = Read(data, 0, 2);
+        const std::uint32_t column = Read(data, 2, 2);
+        bool holdsNul = false;
+        switch (all[i].id) {
+        case kLabel:
+        case kRString:
+            holdsNul = TextHoldsNul(data, 6, biff8);
+            break;
+        case kLabelSst:
+            if (!biff8) continue;  // FreeXL reads shared strings of BIFF8 alone
+            holdsNul = data.size() >= 10 && strings.holdsNul(Read(data, 6, 4));
+            break;
+        case kNumber:
+        case kRk:
+        case kBoolErr:
+            break;
+        case kMulRk:
+            // One value of 6 bytes a column, as FreeXL counts them.
+            for (std::size_t at = 4, c = column; at + 6 < data.size(); at += 6, ++c)
+                cells.erase({row, static_cast<std::uint16_t>(c)});
+            continue;
+        default:
+            continue;
+        }
+        if (holdsNul)
+            cells.insert({row, column});
+        else
+            cells.erase({row, column});
+    }
+    if (cells.empty()) return std::nullopt;
+    return XlsCell{cells.begin()->first, cells.begin()->second};
 }
 
 struct SheetPlace {
@@ -437,13 +530,13 @@ struct SheetPlace {
     std::size_t first;  // the index of its BOF record
 };
 
-std::optional<std::vector<std::string>> CheckBiff(std::string_view stream, unsigned long long maxCells)
+XlsCheck CheckBiff(std::string_view stream, unsigned long long maxCells)
 {
     const BiffRecords records(stream);
     const std::vector<Record>& all = records.all();
     std::vector<std::string> names;
     // Only BIFF5 and BIFF8 name their worksheets as checked here; FreeXL judges the rest.
-    if (all.empty() || all.front().id != kBof) return std::nullopt;
+    if (all.empty() || all.front().id != kBof) return {};
     const bool biff8 = all.front().data.size() >= 2 && Read(all.front().data, 0, 2) == 0x0600;
     const std::size_t globalsEnd = records.end(0);
 
@@ -496,23 +589,30 @@ std::optional<std::vector<std::string>> CheckBiff(std::string_view stream, unsig
         previousEnd = end;
     }
 
-    CheckTexts(records, biff8);
-    return names;
+    SharedStringsCheck strings;
+    const std::size_t stop = CheckTexts(records, biff8, strings);
+    XlsCheck check;
+    for (const SheetPlace& sheet : sheets)
+        check.cellsWithNul.push_back(sheet.first < stop ? FirstCellWithNul(all, sheet.first,
+                                                                           std::min(records.end(sheet.first), stop - 1),
+                                                                           biff8, strings)
+                                                        : std::nullopt);
+    check.worksheets = std::move(names);
+    return check;
 }
 
 }  // namespace
 
 XlsCheck CheckXlsWorkbook(const std::string& bytes, unsigned long long maxCells)
 {
-    XlsCheck check;
     try {
         const CompoundDocument document(bytes);
-        check.worksheets = CheckBiff(document.workbookStream(), maxCells);
+        return CheckBiff(document.workbookStream(), maxCells);
     } catch (const Refusal& refusal) {
+        XlsCheck check;
         check.refusal = refusal.reason;
-        check.worksheets.reset();
+        return check;
     }
-    return check;
 }
 
 }  // namespace trelvant

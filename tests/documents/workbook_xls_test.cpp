@@ -26,6 +26,7 @@ namespace trelvant {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 // Little-endian fields; a field wider than 8 bytes is zero-filled past them.
 void Put(std::string& out, std::uint64_t value, int bytes)
@@ -77,7 +78,57 @@ struct Sheet {
     std::uint32_t rows;     // as its DIMENSIONS record declares them
     std::uint16_t columns;
     std::vector<std::vector<double>> numbers;  // from A1
+    std::string cells = {};                    // further cell records, after the numbers
 };
+
+std::string NumberCell(std::uint16_t row, std::uint16_t column, double value)
+{
+    std::string number;
+    Put(number, row, 2);
+    Put(number, column, 2);
+    Put(number, 0x0F, 2);
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    Put(number, bits, 8);
+    return Record(0x0203, number);
+}
+
+// A BIFF8 text from its character count on: the flags, then the characters, 8-bit or, when wide,
+// UTF-16LE (made here of 8-bit characters).
+std::string UnicodeText(const std::string& text, bool wide)
+{
+    std::string out = Bytes(text.size(), 2) + Bytes(wide ? 1 : 0, 1);
+    for (const char c : text) out += wide ? std::string{c, '\0'} : std::string{c};
+    return out;
+}
+
+std::string SharedStrings(const std::vector<std::string>& texts, bool wide = false)
+{
+    std::string data = Bytes(texts.size(), 4) + Bytes(texts.size(), 4);
+    for (const std::string& text : texts) data += UnicodeText(text, wide);
+    return Record(0x00FC, data);
+}
+
+std::string CellHead(std::uint16_t row, std::uint16_t column)
+{
+    return Bytes(row, 2) + Bytes(column, 2) + Bytes(0x0F, 2);
+}
+
+std::string LabelSst(std::uint16_t row, std::uint16_t column, std::uint32_t index)
+{
+    return Record(0x00FD, CellHead(row, column) + Bytes(index, 4));
+}
+
+std::string Label(std::uint16_t row, std::uint16_t column, const std::string& text, bool wide = false)
+{
+    return Record(0x0204, CellHead(row, column) + UnicodeText(text, wide));
+}
+
+// Without formatting runs.
+std::string RString(std::uint16_t row, std::uint16_t column, const std::string& text)
+{
+    return Record(0x00D6, CellHead(row, column) + UnicodeText(text, false) + Bytes(0, 2));
+}
 
 // A BIFF8 workbook stream: globals with one BOUNDSHEET a worksheet, then the worksheets.
 std::string WorkbookStream(const std::vector<Sheet>& sheets, std::string extraGlobals = {})
@@ -107,16 +158,9 @@ std::string WorkbookStream(const std::vector<Sheet>& sheets, std::string extraGl
         Put(dimensions, 0, 2);
         stream += Record(0x0200, dimensions);
         for (std::size_t r = 0; r < sheets[s].numbers.size(); ++r)
-            for (std::size_t c = 0; c < sheets[s].numbers[r].size(); ++c) {
-                std::string number;
-                Put(number, r, 2);
-                Put(number, c, 2);
-                Put(number, 0x0F, 2);
-                std::uint64_t bits;
-                std::memcpy(&bits, &sheets[s].numbers[r][c], 8);
-                Put(number, bits, 8);
-                stream += Record(0x0203, number);
-            }
+            for (std::size_t c = 0; c < sheets[s].numbers[r].size(); ++c)
+                stream += NumberCell(static_cast<std::uint16_t>(r), static_cast<std::uint16_t>(c), sheets[s].numbers[r][c]);
+        stream += sheets[s].cells;
         stream += Record(0x000A, "");
     }
     return stream;
@@ -351,6 +395,81 @@ TEST_F(XlsWorkbook, SharedStringsAcrossRecordsPassTheCheck)
         ReadWorksheet(write(CompoundDocument(WorkbookStream(OrdinarySheets(), sst))), "rpdodef");
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{{"61444", "0"}, {"65262", "3"}}));
+}
+
+// FreeXL hands texts back cut at the character 0: a cell showing such a text is refused, named,
+// whether the text is a shared string (cut by a CONTINUE record or not), a LABEL or an RSTRING.
+TEST_F(XlsWorkbook, ACellShowingATextThatHoldsTheCharacter0IsRefused)
+{
+    struct Case {
+        const char* what;
+        std::string globals;
+        std::string cells;  // of rpdodef, after its numbers (A1:B3)
+        std::string reason;
+    };
+    const auto holds0 = [](const std::string& cell) {
+        return ": its worksheet rpdodef, cell " + cell +
+               ", holds the control character 0x00, which a document cannot hold";
+    };
+    const std::vector<Case> cases = {
+        {"a shared string", SharedStrings({"Engine", "Eng\0ine"s}), LabelSst(2, 1, 1), holds0("B3")},
+        {"a 16-bit shared string", SharedStrings({"\0"s}, true), LabelSst(1, 0, 0), holds0("A2")},
+        {"a 16-bit shared string, the 0 after a CONTINUE record",
+         Record(0x00FC, Bytes(1, 4) + Bytes(1, 4) + Bytes(4, 2) + Bytes(1, 1) + "A"s + '\0') +
+             Record(0x003C, Bytes(1, 1) + "B\0\0\0C\0"s),
+         LabelSst(2, 1, 0), holds0("B3")},
+        {"a 16-bit shared string, the 0 before a CONTINUE record",
+         Record(0x00FC, Bytes(1, 4) + Bytes(1, 4) + Bytes(3, 2) + Bytes(1, 1) + "\0\0A\0"s) +
+             Record(0x003C, Bytes(0, 1) + "B"),
+         LabelSst(2, 1, 0), holds0("B3")},
+        {"an 8-bit LABEL", "", Label(2, 1, "Pump\0"s), holds0("B3")},
+        {"a 16-bit LABEL", "", Label(0, 1, "\0cobid"s, true), holds0("B1")},
+        {"an RSTRING", "", RString(2, 0, "a\0b"s), holds0("A3")},
+        {"two cells, the first by row named", SharedStrings({"x\0"s}), LabelSst(2, 1, 0) + Label(1, 1, "\0"s),
+         holds0("B2")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<Sheet> sheets = {{"Notes", 1, 1, {{1}}},
+                                           {"rpdodef", 3, 2, {{0, 0}, {61444, 0}, {65262, 3}}, c.cells}};
+        EXPECT_EQ(refusal(CompoundDocument(WorkbookStream(sheets, c.globals))), c.reason);
+    }
+}
+
+// A text holding the character 0 that no cell of the worksheet read shows cuts nothing.
+TEST_F(XlsWorkbook, ATextThatHoldsTheCharacter0WhereNoCellShowsItIsHarmless)
+{
+    struct Case {
+        const char* what;
+        std::string globals;
+        std::string notes;    // cells of Notes (A1)
+        std::string rpdodef;  // cells of rpdodef, after its numbers (A1:B3)
+        WorkbookField b3;     // as read
+    };
+    const std::vector<Case> cases = {
+        {"a shared string no cell shows", SharedStrings({"Engine", "Eng\0ine"s}), "", LabelSst(2, 1, 0), "Engine"},
+        {"a cell replaced by a later number", "", "", Label(2, 1, "\0"s) + NumberCell(2, 1, 7), "7"},
+        {"a cell of another worksheet", SharedStrings({"\0"s}), LabelSst(0, 0, 0), "", "3"},
+        // FreeXL writes the rest of the text over the half character left before the CONTINUE.
+        {"the half of a 16-bit character before a CONTINUE record",
+         Record(0x00FC, Bytes(1, 4) + Bytes(1, 4) + Bytes(3, 2) + Bytes(1, 1) + "A\0\0"s) +
+             Record(0x003C, Bytes(1, 1) + "B\0C\0"s),
+         "", LabelSst(2, 1, 0), "ABC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<Sheet> sheets = {{"Notes", 1, 1, {{1}}, c.notes},
+                                           {"rpdodef", 3, 2, {{0, 0}, {61444, 0}, {65262, 3}}, c.rpdodef}};
+        std::optional<Worksheet> sheet;
+        try {
+            sheet = ReadWorksheet(write(CompoundDocument(WorkbookStream(sheets, c.globals))), "rpdodef");
+        } catch (const Error& e) {
+            ADD_FAILURE() << e.what();
+            continue;
+        }
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(sheet->records, (std::vector<WorkbookRecord>{{"61444", "0"}, {"65262", c.b3}}));
+    }
 }
 
 // A workbook that passes every check above but makes FreeXL copy past the end of a buffer (found
