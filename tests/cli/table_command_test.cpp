@@ -1,5 +1,6 @@
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
+#include "platform/file_names.h"
 #include "tests/cli/run_tool.h"
 #include "tests/support/stored_zip.h"
 #include "tests/support/temp_folder.h"
@@ -90,7 +91,7 @@ TEST(CliImport, ByteMapsAreReplacedAndWrittenInIndexOrder)
 
     run = RunTool({"import", project.path(), Workbook("receive_map.ods"), "--into", "receive-map"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, Workbook("receive_map.ods") +
+    EXPECT_EQ(run.err, DisplayPath(Workbook("receive_map.ods")) +
                            ", worksheet RInfoCob: 1 record names a frame beyond the 2 frames of the frame list and was "
                            "skipped\n");
     EXPECT_EQ(project.read("RInfoCob.xml"),
