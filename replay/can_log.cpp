@@ -348,6 +348,16 @@ std::size_t CandumpReader::read(char* into, std::size_t size)
         if (std::ferror(file_)) throw readFailure(path_, SystemReason(errno ? errno : EIO));
         atEnd_ = true;
     }
+    readBytes_ += got;
+#ifdef POSIX_FADV_DONTNEED
+    // A log is read once: what was read leaves the page cache, so that gigabytes of it do not make
+    // the system reclaim memory (and stall serve's answers) while it is read.
+    constexpr std::uint64_t kDropEvery = 8 * 1024 * 1024;
+    if (readBytes_ - droppedTo_ >= kDropEvery) {
+        posix_fadvise(fileno(file_), 0, static_cast<off_t>(readBytes_), POSIX_FADV_DONTNEED);
+        droppedTo_ = readBytes_;
+    }
+#endif
     return got;
 }
 

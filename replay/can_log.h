@@ -121,6 +121,8 @@ private:
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
+    std::uint64_t readBytes_ = 0;   // of the file so far
+    std::uint64_t droppedTo_ = 0;   // the system was told it may drop its cache of the file up to here
     std::unique_ptr<char[]> buffer_;
     std::size_t start_ = 0, end_ = 0;
     bool atEnd_ = false;
