@@ -1,7 +1,6 @@
 #include "cli/dump_command.h"
 
-#include "image/bank_files.h"
-#include "image/bank_reader.h"
+#include "cli/replay_command.h"
 #include "image/image_dump.h"
 #include "platform/error.h"
 #include "platform/file_names.h"
@@ -36,18 +35,11 @@ CLI::App* AddDumpCommand(CLI::App& tool, DumpOptions& options)
 int RunDump(const DumpOptions& options, std::ostream& out, std::ostream& err)
 {
     try {
-        // Banks 3 to 5 stay zero: the device reads nothing there.
-        auto image = std::make_unique<ConfigurationImage>();
-        if (options.firmware) {
-            ReadFirmwareBanks(PathFromUtf8(*options.firmware), *image);
-        } else {
-            ReadBankFile(PathFromUtf8(options.bank1), 1, *image);
-            ReadBankFile(PathFromUtf8(options.bank2), 2, *image);
-        }
-        ImageDump dump = DumpConfigurationImage(*image);
-        if (!options.firmware)
-            dump.unfinishedBuild = BankFileOfUnfinishedBuild(PathFromUtf8(options.bank1)) ||
-                                   BankFileOfUnfinishedBuild(PathFromUtf8(options.bank2));
+        // The image as replay reads it; banks 3 to 5 stay zero: the device reads nothing there.
+        ImageSource source;
+        source.firmware = options.firmware;
+        if (!options.firmware) source.files = {options.bank1, options.bank2};
+        const ImageDump dump = ReadReplayImage(source);
         out << (options.json ? DumpJson(dump) : DumpText(dump));
     } catch (const Error& e) {
         err << e.what() << "\n";

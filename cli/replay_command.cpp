@@ -57,6 +57,14 @@ ImageDump ReadReplayImage(const ImageSource& source)
     return dump;
 }
 
+std::vector<std::filesystem::path> ImageSourceFiles(const ImageSource& source)
+{
+    std::vector<std::filesystem::path> files;
+    for (const std::string& file : source.files) files.push_back(PathFromUtf8(file));
+    if (source.firmware) files.push_back(PathFromUtf8(*source.firmware));
+    return files;
+}
+
 void AddReplayChoices(CLI::App& command, ReplayChoices& choices)
 {
     command.add_option("--pgn-match", choices.pgnMatch,
@@ -117,15 +125,14 @@ CLI::App* AddReplayCommand(CLI::App& tool, ReplayCommandOptions& options)
 int RunReplay(const ReplayCommandOptions& options, std::ostream& out, std::ostream& err)
 {
     try {
-        if (options.csv) {
-            std::vector<std::filesystem::path> inputs;
-            for (const std::string& argument : options.arguments) inputs.push_back(PathFromUtf8(argument));
-            if (options.firmware) inputs.push_back(PathFromUtf8(*options.firmware));
-            RefuseOutputOverInputs(PathFromUtf8(*options.csv), inputs);
-        }
         ImageSource source;
         source.firmware = options.firmware;
         source.files.assign(options.arguments.begin(), options.arguments.end() - 1);
+        if (options.csv) {
+            std::vector<std::filesystem::path> inputs = ImageSourceFiles(source);
+            inputs.push_back(PathFromUtf8(options.arguments.back()));
+            RefuseOutputOverInputs(PathFromUtf8(*options.csv), inputs);
+        }
         const ReplayOptions replayOptions = ReplayOptionsOf(options.choices);
         ReplayGateway gateway(ReadReplayImage(source), replayOptions);
         CandumpReader log(PathFromUtf8(options.arguments.back()));

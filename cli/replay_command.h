@@ -2,6 +2,7 @@
 
 #include "replay/replay_gateway.h"
 
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -26,8 +27,12 @@ struct ImageSource {
     std::optional<std::string> firmware;  // merged firmware, in place of files
 };
 
-// The image, decoded; throws Error when it cannot be built or read.
+// The image, decoded, told whether bank files lie beside the marker of an unfinished build; throws
+// Error when it cannot be built or read.
 ImageDump ReadReplayImage(const ImageSource& source);
+
+// The files the source reads: what a command's outputs must never replace.
+std::vector<std::filesystem::path> ImageSourceFiles(const ImageSource& source);
 
 // The options that choose what the replay assumes where the image states nothing; replay and
 // serve share them.

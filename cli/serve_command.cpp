@@ -399,18 +399,17 @@ int RunServe(const ServeCommandOptions& options, std::ostream& out, std::ostream
     try {
         const std::optional<ListenAddress> listen = parseListenAddress(options.listen);
         if (!listen) throw Error("give an IPv4 address and a port, as 127.0.0.1:1502: " + options.listen);
+        ImageSource source;
+        source.firmware = options.firmware;
+        source.files = options.image;
         // The send log empties its file once it has it: never the recording replayed or the image.
         if (options.sendLog) {
-            std::vector<std::filesystem::path> inputs{PathFromUtf8(options.log)};
-            for (const std::string& file : options.image) inputs.push_back(PathFromUtf8(file));
-            if (options.firmware) inputs.push_back(PathFromUtf8(*options.firmware));
+            std::vector<std::filesystem::path> inputs = ImageSourceFiles(source);
+            inputs.push_back(PathFromUtf8(options.log));
             RefuseOutputOverInputs(PathFromUtf8(*options.sendLog), inputs);
         }
         // Caught from the start to the last line of the summary.
         StopSignals signals;
-        ImageSource source;
-        source.firmware = options.firmware;
-        source.files = options.image;
         const ReplayOptions replayOptions = ReplayOptionsOf(options.choices);
         ReplayGateway gateway(ReadReplayImage(source), replayOptions);
         CandumpReader log(PathFromUtf8(options.log));
