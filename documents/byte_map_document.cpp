@@ -26,10 +26,8 @@ const std::string& required(const XmlRow& row, std::string_view name)
     return *text;
 }
 
-void readFrames(const std::filesystem::path& projectFolder, Direction direction, ByteMap& byteMap,
-                ReadingReport& report)
+void readFrames(const RowDocument* frames, Direction direction, ByteMap& byteMap, ReadingReport& report)
 {
-    const std::optional<RowDocument> frames = ReadRowDocument(FrameListPath(projectFolder, direction));
     if (!frames) return;
     const std::span<const std::string_view> names = ByteMapFrameAttributes(direction);
     for (std::size_t i = 0; i < frames->rows.size(); ++i) {
@@ -43,9 +41,8 @@ void readFrames(const std::filesystem::path& projectFolder, Direction direction,
     }
 }
 
-void readRows(const std::filesystem::path& projectFolder, Direction direction, ByteMap& byteMap)
+void readRows(const RowDocument* rows, Direction direction, ByteMap& byteMap)
 {
-    const std::optional<RowDocument> rows = ReadRowDocument(ByteMapPath(projectFolder, direction));
     if (!rows) return;
     for (const XmlRow& row : rows->rows) {
         const std::int32_t n = StrToInt(required(row, "NrPdo"));
@@ -82,48 +79,102 @@ ByteMap ReadByteMap(const std::filesystem::path& projectFolder, Direction direct
 {
     ByteMap byteMap;
     try {
-        readFrames(projectFolder, direction, byteMap, report);
+        const std::optional<RowDocument> frames = ReadRowDocument(FrameListPath(projectFolder, direction));
+        readFrames(frames ? &*frames : nullptr, direction, byteMap, report);
     } catch (const std::exception&) {
         report.error(std::string(kFrameListReadError));
     }
     try {
-        readRows(projectFolder, direction, byteMap);
+        const std::optional<RowDocument> rows = ReadRowDocument(ByteMapPath(projectFolder, direction));
+        readRows(rows ? &*rows : nullptr, direction, byteMap);
     } catch (const std::exception&) {
         report.error(std::string(kByteMapReadError));
     }
     return byteMap;
 }
 
-std::string ByteMapXml(Direction direction, const ByteMap& byteMap)
+ByteMap ReadByteMap(const RowDocument* frames, const RowDocument* rows, Direction direction, ReadingReport& report)
 {
-    struct Placed {
-        std::int32_t value;
-        std::size_t scan;  // position in frame entry, then register entry, sequence
-        const TClPdo* frame;
-        const TClIndMB* entry;
-    };
-    std::vector<Placed> placed;
-    for (const TClPdo& frame : byteMap)
-        for (const TClIndMB& entry : frame.registers) {
-            const std::int32_t value = StrToInt(entry.Index);
-            placed.push_back({value, placed.size(), &frame, &entry});
-        }
-    // Ascending value; among equal values the later entry first. Values above the ordering bound
-    // are larger than every other, so they follow all others in the same order.
+    ByteMap byteMap;
+    try {
+        readFrames(frames, direction, byteMap, report);
+    } catch (const std::exception&) {
+        report.error(std::string(kFrameListReadError));
+    }
+    try {
+        readRows(rows, direction, byteMap);
+    } catch (const std::exception&) {
+        report.error(std::string(kByteMapReadError));
+    }
+    return byteMap;
+}
+
+namespace {
+
+struct Placed {
+    std::int32_t value;
+    std::size_t scan;  // position in frame entry, then register entry, sequence
+    ByteMapPosition position;
+};
+
+// Ascending value; among equal values the later entry first. Values above the ordering bound
+// are larger than every other, so they follow all others in the same order.
+std::vector<ByteMapPosition> ordered(std::vector<Placed>& placed)
+{
     std::ranges::sort(placed, [](const Placed& a, const Placed& b) {
         return std::tie(a.value, b.scan) < std::tie(b.value, a.scan);
     });
+    std::vector<ByteMapPosition> order;
+    order.reserve(placed.size());
+    for (const Placed& p : placed) order.push_back(p.position);
+    return order;
+}
 
+}  // namespace
+
+std::vector<ByteMapPosition> ByteMapRowOrder(const ByteMap& byteMap)
+{
+    std::vector<Placed> placed;
+    for (std::size_t f = 0; f < byteMap.size(); ++f)
+        for (std::size_t r = 0; r < byteMap[f].registers.size(); ++r)
+            placed.push_back({StrToInt(byteMap[f].registers[r].Index), placed.size(), {f, r}});
+    return ordered(placed);
+}
+
+std::vector<ByteMapPosition> ByteMapRowOrderOfAny(const ByteMap& byteMap)
+{
+    std::vector<Placed> placed;
+    std::vector<ByteMapPosition> notIntegers;
+    for (std::size_t f = 0; f < byteMap.size(); ++f)
+        for (std::size_t r = 0; r < byteMap[f].registers.size(); ++r) {
+            const std::optional<std::int32_t> value = TryStrToInt(byteMap[f].registers[r].Index);
+            if (value) placed.push_back({*value, placed.size(), {f, r}});
+            else notIntegers.push_back({f, r});
+        }
+    std::vector<ByteMapPosition> order = ordered(placed);
+    order.insert(order.end(), notIntegers.begin(), notIntegers.end());
+    return order;
+}
+
+std::string ByteMapXml(Direction direction, const ByteMap& byteMap)
+{
+    return ByteMapXml(direction, byteMap, ByteMapRowOrder(byteMap));
+}
+
+std::string ByteMapXml(Direction direction, const ByteMap& byteMap, const std::vector<ByteMapPosition>& order)
+{
     const bool transmit = direction == Direction::Transmit;
     const std::string rootName(transmit ? kTransmitByteMapName : kReceiveByteMapName);
     pugi::xml_document xml;
     pugi::xml_node root = xml.append_child(rootName.c_str());
-    for (const Placed& p : placed) {
+    for (const ByteMapPosition& p : order) {
+        const TClPdo& frame = byteMap[p.frame];
+        const TClIndMB& entry = frame.registers[p.entry];
         pugi::xml_node row = root.append_child("row");
-        row.append_attribute("Index").set_value(p.entry->Index.c_str());
-        row.append_attribute("NrPdo").set_value(std::to_string(p.frame->NrPdo).c_str());
-        row.append_attribute("PosComp").set_value(p.entry->PosComp.c_str());
-        if (transmit) row.append_attribute("Write_J1939").set_value(p.entry->Write_J1939.c_str());
+        row.append_attribute("Index").set_value(entry.Index.c_str());
+        row.append_attribute("NrPdo").set_value(std::to_string(frame.NrPdo).c_str());
+        row.append_attribute("PosComp").set_value(entry.PosComp.c_str());
+        if (transmit) row.append_attribute("Write_J1939").set_value(entry.Write_J1939.c_str());
     }
     return SerializeXml(xml);
 }

@@ -73,6 +73,13 @@ std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path, Pa
     return textsOf(xml, root);
 }
 
+PargenTexts ParsePargenTexts(const std::string& bytes, const std::filesystem::path& path, PargenRoot root)
+{
+    pugi::xml_document xml;
+    LoadXmlBytes(bytes, path, xml);
+    return textsOf(xml, root);
+}
+
 PargenReadResult ReadPargenInto(const std::filesystem::path& path, PargenValues& values)
 {
     std::optional<PargenTexts> read;

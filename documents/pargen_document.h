@@ -76,6 +76,10 @@ enum class PargenRoot {
 // parsed.
 std::optional<PargenTexts> ReadPargenTexts(const std::filesystem::path& path, PargenRoot root = PargenRoot::Named);
 
+// The same for the bytes of the document at path; throws Error when they do not parse.
+PargenTexts ParsePargenTexts(const std::string& bytes, const std::filesystem::path& path,
+                             PargenRoot root = PargenRoot::Named);
+
 enum class PargenLoad {
     NoDocument,  // no file: nothing read
     Unreadable,  // the file cannot be read or parsed: nothing read

@@ -30,4 +30,7 @@ struct RowDocument {
 // parsed.
 std::optional<RowDocument> ReadRowDocument(const std::filesystem::path& path);
 
+// The same for the bytes of the document at path; throws Error when they do not parse.
+RowDocument ParseRowDocument(const std::string& bytes, const std::filesystem::path& path);
+
 }  // namespace trelvant

@@ -9,7 +9,14 @@ namespace trelvant {
 
 void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document)
 {
-    const std::string bytes = ReadWholeFile(path, kMaxDocumentBytes);
+    LoadXmlBytes(ReadWholeFile(path, kMaxDocumentBytes), path, document);
+}
+
+void LoadXmlBytes(const std::string& bytes, const std::filesystem::path& path, pugi::xml_document& document)
+{
+    if (bytes.size() > kMaxDocumentBytes)
+        throw Error("Unable to read " + DisplayPath(path) + ": the document is larger than " +
+                    std::to_string(kMaxDocumentBytes / (1024 * 1024)) + " MiB");
     const pugi::xml_parse_result result = document.load_buffer(bytes.data(), bytes.size(), kDocumentParseOptions);
     if (!result)
         throw Error(DisplayPath(path) + ": " + result.description() + " at offset " + std::to_string(result.offset));

@@ -26,6 +26,10 @@ inline constexpr std::uint64_t kMaxDocumentBytes = 8 * 1024 * 1024;
 // names the file and the place.
 void LoadXmlFile(const std::filesystem::path& path, pugi::xml_document& document);
 
+// The same for bytes already read from path (or made as they would be written there): path only
+// names the document in the message.
+void LoadXmlBytes(const std::string& bytes, const std::filesystem::path& path, pugi::xml_document& document);
+
 // The bytes of a document as the writers store it: UTF-8 without byte order mark, no XML
 // declaration, no whitespace between elements, no final line break.
 std::string SerializeXml(const pugi::xml_document& document);

@@ -3,6 +3,7 @@
 #include "documents/byte_map_document.h"
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
+#include "documents/project_documents.h"
 #include "documents/reading_report.h"
 #include "documents/row_document.h"
 #include "image/image_builder.h"
@@ -10,6 +11,7 @@
 #include "platform/file_names.h"
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <map>
 #include <string_view>
@@ -131,7 +133,7 @@ constexpr std::array<IdentifierPart, 4> kIdentifierParts = {{
 
 class Checker {
 public:
-    explicit Checker(const std::filesystem::path& folder) : folder_(folder) {}
+    explicit Checker(const ProjectDocuments& documents) : documents_(documents) {}
 
     std::vector<Finding> run()
     {
@@ -156,26 +158,33 @@ private:
         std::string_view attribute;
     };
 
-    void add(const Place& place, Severity severity, std::string code, std::string message)
+    static FindingPlace placeOf(const Place& place)
     {
-        findings_.push_back({place.document, place.row ? std::optional(*place.row + 1) : std::nullopt,
-                             std::string(place.attribute), severity, std::move(code), std::move(message)});
+        return {place.document, place.row ? std::optional(*place.row + 1) : std::nullopt, std::string(place.attribute)};
+    }
+
+    void add(const Place& place, Severity severity, std::string code, std::string message,
+             std::optional<Place> alsoAt = std::nullopt)
+    {
+        const FindingPlace at = placeOf(place);
+        findings_.push_back({at.document, at.row, at.attribute, severity, std::move(code), std::move(message),
+                             alsoAt ? std::optional(placeOf(*alsoAt)) : std::nullopt});
     }
 
     // The document as the builder reads it; none when it is missing or does not parse (a finding).
     std::optional<Document> read(std::string_view fileName, bool& unreadableFound)
     {
         unreadableFound = false;
-        const std::filesystem::path path = ResolveFileName(folder_ / fileName);
-        Document document{DisplayPath(path.filename()), {}};
+        const ProjectDocuments::Document& source = documents_.document(fileName);
+        Document document{DisplayPath(source.path.filename()), {}};
         try {
-            std::optional<RowDocument> rows = ReadRowDocument(path);
-            if (!rows) return std::nullopt;
-            document.rows = std::move(*rows);
+            if (source.readFailure) throw Error(*source.readFailure);
+            if (!source.bytes) return std::nullopt;
+            document.rows = ParseRowDocument(*source.bytes, source.path);
             return document;
         } catch (const Error& e) {
             unreadableFound = true;
-            unreadable(document.name, path, e);
+            unreadable(document.name, source.path, e);
             return std::nullopt;
         }
     }
@@ -235,11 +244,14 @@ private:
 
     void pargen()
     {
-        const std::filesystem::path path = ResolveFileName(folder_ / "Pargen.xml");
+        const ProjectDocuments::Document& source = documents_.document("Pargen.xml");
+        const std::filesystem::path& path = source.path;
         const std::string name = DisplayPath(path.filename());
+        pargenName_ = name;
         std::optional<PargenTexts> texts;
         try {
-            texts = ReadPargenTexts(path, PargenRoot::Any);
+            if (source.readFailure) throw Error(*source.readFailure);
+            if (source.bytes) texts = ParsePargenTexts(*source.bytes, path, PargenRoot::Any);
         } catch (const Error& e) {
             j1939_ = true;  // the file is there: the builder takes the J1939 layout, then stops
             unreadable(name, path, e);
@@ -274,8 +286,9 @@ private:
                         element + ": " + std::to_string(value->typed) +
                             " is stored as 1 (29-bit identifiers): a build with pargen.xml always stores 1; 11-bit "
                             "identifiers are built from a project without pargen.xml");
-            } else if (value && stored(place, element + ":", *value, parameter.bits) && parameter.flag) {
-                flagValue(place, element + ":", *value);
+            } else if (value && stored(place, element + ":", *value, parameter.bits)) {
+                if (parameter.flag) flagValue(place, element + ":", *value);
+                if (parameter.element == "IDDev_Ser") deviceAddress(place, element, *value);
             }
             // The remote request registers mean nothing while remote requests are disabled.
             if (parameter.remoteRequest && !remoteRequests) continue;
@@ -285,6 +298,18 @@ private:
         }
     }
 
+    // The gateway answers as a Modbus slave: 0 is the broadcast address, which no slave answers
+    // for, and 248 to 255 are reserved.
+    void deviceAddress(const Place& place, const std::string& element, const Number& value)
+    {
+        if (value.typed >= kMinSlaveAddress && value.typed <= kMaxSlaveAddress) return;
+        add(place, Severity::Error, "slave-address",
+            element + ": Dev ID " + std::to_string(value.typed) + " is outside " + std::to_string(kMinSlaveAddress) +
+                " to " + std::to_string(kMaxSlaveAddress) +
+                (value.typed == 0 ? ": 0 is the broadcast address, which no slave has"
+                                  : ": Modbus reserves the addresses above " + std::to_string(kMaxSlaveAddress)));
+    }
+
     // A Modbus register that pargen.xml gives a meaning of its own.
     void registerOfPargen(const Place& place, std::uint16_t index)
     {
@@ -292,7 +317,8 @@ private:
             if (other == index) {
                 add(place, Severity::Error, "register-collision",
                     "element \"" + std::string(place.attribute) + "\": register " + std::to_string(index) +
-                        " is also \"" + std::string(element) + "\"");
+                        " is also \"" + std::string(element) + "\"",
+                    Place{pargenName_, std::nullopt, element});
                 break;
             }
         pargenRegisters_.emplace_back(place.attribute, index);
@@ -304,6 +330,7 @@ private:
         const std::optional<Document> frames =
             read(receive ? "RCobDef.xml" : "TCobDef.xml", frameListUnreadable_[receive ? 0 : 1]);
         if (!frames) return;
+        frameLists_[receive ? 0 : 1] = frames->rows;
         // A received frame as the device tells it apart: its PGN and device, or its 11-bit
         // identifier alone; each with its first row.
         std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t> received;
@@ -332,7 +359,8 @@ private:
             add({frames.name, i, "PGN"}, Severity::Error, "duplicate-frame",
                 "PGN " + std::to_string(pgn->pattern()) + " from device " + std::to_string(address) +
                     " is also in row " + std::to_string(first->second + 1) +
-                    ": the device takes the frames of one PGN and device into one row only");
+                    ": the device takes the frames of one PGN and device into one row only",
+                Place{frames.name, first->second, "PGN"});
     }
 
     // The four parts are added into one identifier: each part is checked against its field, and
@@ -395,7 +423,8 @@ private:
                 add(place, Severity::Error, "duplicate-frame",
                     "identifier " + std::to_string(identifier->typed) + " is also in row " +
                         std::to_string(first->second + 1) + ": this row takes its entry in the identifier index, so "
-                        "row " + std::to_string(first->second + 1) + " is never received");
+                        "row " + std::to_string(first->second + 1) + " is never received",
+                    Place{frames.name, first->second, "PGN"});
         }
         if (const std::optional<Number> device = required(frames, i, "ID_DEV"))
             stored({frames.name, i, "ID_DEV"}, "device address", *device, 8);
@@ -411,10 +440,11 @@ private:
         std::optional<std::size_t> frames;
         if (!frameListUnreadable_[transmit ? 1 : 0]) {
             SilentReport silent;
-            frames = ReadByteMap(folder_, direction, silent).size();
+            const std::optional<RowDocument>& list = frameLists_[transmit ? 1 : 0];
+            frames = ReadByteMap(list ? &*list : nullptr, nullptr, direction, silent).size();
         }
-        const std::string frameList = DisplayPath(
-            ResolveFileName(folder_ / (transmit ? "TCobDef.xml" : "RCobDef.xml")).filename());
+        const std::string frameList =
+            DisplayPath(documents_.document(transmit ? "TCobDef.xml" : "RCobDef.xml").path.filename());
 
         std::map<std::uint16_t, std::size_t> indexes;                    // register: its first row
         std::map<std::pair<std::uint8_t, int>, std::size_t> frameBytes;  // frame and byte B1 to B8: its first row
@@ -454,15 +484,18 @@ private:
         const auto reg = static_cast<std::uint16_t>(index.pattern());
         const std::string text = "Modbus index " + std::to_string(reg);
         if (const auto [first, added] = indexes.emplace(reg, i); !added)
-            add(place, Severity::Error, "duplicate-index", text + " is also in row " + std::to_string(first->second + 1));
+            add(place, Severity::Error, "duplicate-index", text + " is also in row " + std::to_string(first->second + 1),
+                Place{map.name, first->second, "Index"});
         for (const auto& [element, other] : pargenRegisters_)
             if (other == reg)
                 add(place, Severity::Error, "register-collision",
-                    text + " is also the register \"" + std::string(element) + "\" of pargen.xml");
+                    text + " is also the register \"" + std::string(element) + "\" of pargen.xml",
+                    Place{pargenName_, std::nullopt, element});
         if (!transmit) return;
         if (const auto received = receiveIndexes_.find(reg); received != receiveIndexes_.end())
             add(place, Severity::Error, "register-collision",
-                text + " is also in " + receiveMapName_ + ", row " + std::to_string(received->second + 1));
+                text + " is also in " + receiveMapName_ + ", row " + std::to_string(received->second + 1),
+                Place{receiveMapName_, received->second, "Index"});
     }
 
     // The two byte choices of PosComp: each 0 (none) or 1 to 8 (B1 to B8), one frame byte to one
@@ -497,7 +530,8 @@ private:
             if (!added)
                 add(place, transmit ? Severity::Error : Severity::Warning, "byte-shared",
                     "byte B" + std::to_string(choice) + " of frame " + std::to_string(frameNumber) +
-                        " is also mapped by row " + std::to_string(first->second + 1));
+                        " is also mapped by row " + std::to_string(first->second + 1),
+                    Place{map.name, first->second, "PosComp"});
         }
     }
 
@@ -519,8 +553,10 @@ private:
                 "Write J1939 flag " + std::to_string(value->typed) + " while pargen.xml disables writing J1939 frames");
     }
 
-    const std::filesystem::path& folder_;
+    const ProjectDocuments& documents_;
     std::vector<Finding> findings_;
+    std::string pargenName_ = "pargen.xml";
+    std::array<std::optional<RowDocument>, 2> frameLists_;  // receive, transmit
     bool j1939_ = false;
     bool pargenRead_ = false;
     bool writeEnabled_ = false;
@@ -534,7 +570,50 @@ private:
 
 std::vector<Finding> CheckProject(const std::filesystem::path& projectFolder)
 {
-    return Checker(projectFolder).run();
+    return CheckProject(ProjectDocuments(projectFolder));
+}
+
+std::vector<Finding> CheckProject(const ProjectDocuments& documents)
+{
+    return Checker(documents).run();
+}
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::string severityWord(Severity severity)
+{
+    return severity == Severity::Error ? "Error" : "Warning";
+}
+
+}  // namespace
+
+bool Finding::concerns(std::string_view name) const
+{
+    return sameName(document, name) || (alsoAt && sameName(alsoAt->document, name));
+}
+
+std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::string_view document)
+{
+    std::vector<Finding> of;
+    for (const Finding& finding : findings)
+        if (finding.concerns(document)) of.push_back(finding);
+    return of;
+}
+
+std::string FindingTip(const Finding& finding, std::string_view document, std::optional<std::size_t> row)
+{
+    if (sameName(finding.document, document) && finding.row == row)
+        return severityWord(finding.severity) + ": " + finding.message;
+    std::string place = finding.document;
+    if (finding.row) place += ", row " + std::to_string(*finding.row);
+    return severityWord(finding.severity) + " (" + place + "): " + finding.message;
 }
 
 std::string FindingLine(const Finding& finding)
@@ -579,6 +658,27 @@ std::optional<std::string> UpdateDeviceQuestion(const std::vector<Finding>& find
         text += "\n\u2026 and " + std::to_string(more) + " more error" + (more == 1 ? "" : "s");
     }
     return text + "\n\nUpdate the device anyway?";
+}
+
+std::optional<std::string> SaveQuestion(std::string_view subject, std::string_view document,
+                                        const std::vector<Finding>& findings, std::size_t shown)
+{
+    const std::size_t errors = CountFindings(findings, Severity::Error);
+    if (errors == 0) return std::nullopt;
+    std::string text = std::string(subject) + " has " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+                       ":\n";
+    std::size_t listed = 0;
+    for (const Finding& finding : findings) {
+        if (finding.severity != Severity::Error || listed++ >= shown) continue;
+        if (!sameName(finding.document, document)) text += "\n" + FindingLine(finding);
+        else if (finding.row) text += "\nrow " + std::to_string(*finding.row) + ": " + finding.message;
+        else text += "\n" + finding.message;
+    }
+    if (errors > shown) {
+        const std::size_t more = errors - shown;
+        text += "\n\u2026 and " + std::to_string(more) + " more error" + (more == 1 ? "" : "s");
+    }
+    return text + "\n\nSave anyway?";
 }
 
 }  // namespace trelvant

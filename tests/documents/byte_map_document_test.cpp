@@ -146,6 +146,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, ByteMapOrder, testing::Values(
               {"-3@2", "7@2", "0x999999@1", "10066330@2", "10066330@1", "$FFFFFF@1"}}),
     [](const testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
 
+// The order of a byte map still being edited: an Index that is not an integer, which OK refuses,
+// goes after every other so that the rows before it keep the numbers of the written document.
+TEST(ByteMapOrder, OfAnyPutsTextsThatAreNotIntegersLast)
+{
+    ByteMap byteMap = WithFrames(2);
+    byteMap[0].registers = {{"x", "0", ""}, {"20", "0", ""}};
+    byteMap[1].registers = {{"", "0", ""}, {"5", "0", ""}};
+    EXPECT_EQ(ByteMapRowOrderOfAny(byteMap),
+              (std::vector<ByteMapPosition>{{1, 1}, {0, 1}, {0, 0}, {1, 0}}));
+    EXPECT_THROW(ByteMapRowOrder(byteMap), Error);
+    byteMap[0].registers.erase(byteMap[0].registers.begin());
+    byteMap[1].registers.erase(byteMap[1].registers.begin());
+    EXPECT_EQ(ByteMapRowOrder(byteMap), ByteMapRowOrderOfAny(byteMap));
+}
+
 struct PassCase {
     const char* name;
     std::optional<std::string> frameList;

@@ -1,5 +1,6 @@
 #include "image/image_builder.h"
 #include "image/project_check.h"
+#include "documents/project_documents.h"
 #include "platform/error.h"
 #include "tests/support/temp_folder.h"
 
@@ -142,6 +143,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProjectCheckFinds, testing::Values(
     // Values the device would get other than typed.
     CheckCase{"ParameterThatFallsBackToItsDefault", {{"pargen.xml", pargen({{"TO_ModReg", "abc"}})}},
               {"pargen.xml: error: element \"TO_ModReg\": 'abc' is not a valid integer value; the device gets 1"}, false},
+    // A slave address is 1 to 247; 256 is cut first, which says more.
+    CheckCase{"BroadcastAddressAsDevId", {{"pargen.xml", pargen({{"IDDev_Ser", "0"}})}},
+              {"pargen.xml: error: element \"IDDev_Ser\": Dev ID 0 is outside 1 to 247: 0 is the broadcast address, "
+               "which no slave has"}, false},
+    CheckCase{"ReservedAddressAsDevId", {{"pargen.xml", pargen({{"IDDev_Ser", "248"}})}},
+              {"pargen.xml: error: element \"IDDev_Ser\": Dev ID 248 is outside 1 to 247: Modbus reserves the "
+               "addresses above 247"}, false},
+    CheckCase{"HighestSlaveAddress", {{"pargen.xml", pargen({{"IDDev_Ser", "$F7"}})}}, {}, false},
     CheckCase{"ParameterCutToItsField", {{"pargen.xml", pargen({{"TimeOut_Ser", "70000"}, {"IDDev_Ser", "256"}})}},
               {"pargen.xml: error: element \"IDDev_Ser\": 256 is cut to 0 (field of 8 bits)",
                "pargen.xml: error: element \"TimeOut_Ser\": 70000 is cut to 4464 (field of 16 bits)"}, false},
@@ -260,7 +269,8 @@ TEST(ProjectCheck, ErrorsAndWarningsAreCountedApart)
     const std::vector<Finding> findings = CheckProject(project.folder.path());
     ASSERT_EQ(findings.size(), 3u);
     EXPECT_EQ(findings[0], (Finding{"RInfoCob.xml", 1, "Index", Severity::Error, "register-collision",
-                                    "Modbus index 1 is also the register \"TO_ModReg\" of pargen.xml"}));
+                                    "Modbus index 1 is also the register \"TO_ModReg\" of pargen.xml",
+                                    FindingPlace{"pargen.xml", std::nullopt, "TO_ModReg"}}));
     EXPECT_EQ(findings[2], (Finding{"RInfoCob.xml", 2, "NrPdo", Severity::Warning, "frame-outside",
                                     "frame number 3 is past the 2 frames the editor reads from RCobDef.xml: it drops "
                                     "the row, the builder stores it"}));
@@ -311,6 +321,62 @@ TEST(ProjectCheck, TheUpdateQuestionListsTheFirstTenErrorsAndCountsTheRest)
     const std::string ten = *UpdateDeviceQuestion(findings);
     EXPECT_TRUE(ten.ends_with("row 10: error: problem 10\n\nUpdate the device anyway?")) << ten;
     EXPECT_EQ(UpdateDeviceQuestion({findings[0]}), std::nullopt);  // warnings alone ask nothing
+}
+
+// An editor checks the project as it would stand after its OK: its own document in memory,
+// the others as stored.
+TEST(ProjectCheck, DocumentsInMemoryStandForTheStoredOnes)
+{
+    ProjectFixture project;
+    ProjectDocuments documents(project.folder.path());
+    documents.replace("rcobdef.xml", document("COBID", {R"(PGN="x" ID_DEV="1")", R"(PGN="61444" ID_DEV="0")"}));
+    documents.replace("TInfoCob.xml", document("TInfoCob", {R"(Index="7" NrPdo="1" PosComp="18" Write_J1939="0")",
+                                                            R"(Index="8" NrPdo="1" PosComp="1" Write_J1939="0")"}));
+    std::vector<std::string> lines;
+    for (const Finding& finding : CheckProject(documents)) lines.push_back(FindingLine(finding));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "RCobDef.xml, row 1: error: attribute \"PGN\": 'x' is not a valid integer value",
+                         "TInfoCob.xml, row 2: error: byte B1 of frame 1 is also mapped by row 1"}));
+    // The stored documents are untouched, and clean.
+    EXPECT_EQ(project.lines(), std::vector<std::string>{});
+    // A document in memory that does not parse is a finding like a stored one.
+    documents.replace("Pargen.xml", "<GeneralParameter>");
+    EXPECT_EQ(FindingLine(CheckProject(documents).front()),
+              "pargen.xml: error: Start-end tags mismatch at offset 17");
+}
+
+// Both sides of a clash show it: the editor of the first row, or of pargen.xml, finds it too.
+TEST(ProjectCheck, ClashesNameTheirOtherSideForTheEditors)
+{
+    ProjectFixture project;
+    project.with("RInfoCob.xml", document("RInfoCob", {R"(Index="3" NrPdo="1" PosComp="33")", R"(Index="3" NrPdo="2" PosComp="8")"}));
+    project.with("TInfoCob.xml", document("TInfoCob", {R"(Index="1" NrPdo="1" PosComp="18" Write_J1939="0")"}));
+    const std::vector<Finding> findings = CheckProject(project.folder.path());
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].alsoAt, (FindingPlace{"RInfoCob.xml", 1, "Index"}));
+    EXPECT_EQ(findings[1].alsoAt, (FindingPlace{"pargen.xml", std::nullopt, "TO_ModReg"}));
+    EXPECT_EQ(FindingsOf(findings, "PARGEN.xml"), std::vector<Finding>{findings[1]});
+    EXPECT_EQ(FindingsOf(findings, "RInfoCob.xml"), std::vector<Finding>{findings[0]});
+    EXPECT_EQ(FindingTip(findings[0], "RInfoCob.xml", 2), "Error: Modbus index 3 is also in row 1");
+    EXPECT_EQ(FindingTip(findings[0], "RInfoCob.xml", 1), "Error (RInfoCob.xml, row 2): Modbus index 3 is also in row 1");
+    EXPECT_EQ(FindingTip(findings[1], "pargen.xml", std::nullopt),
+              "Error (TInfoCob.xml, row 1): Modbus index 1 is also the register \"TO_ModReg\" of pargen.xml");
+}
+
+TEST(ProjectCheck, SaveQuestionListsTheErrorsOfTheEditor)
+{
+    const std::vector<Finding> findings = {
+        {"RCobDef.xml", 3, "PGN", Severity::Error, "not-integer", "attribute \"PGN\": 'x' is not a valid integer value"},
+        {"RCobDef.xml", 4, "PGN", Severity::Warning, "pgn-range", "PGN 262144 is above 262143: no J1939 frame carries it"},
+        {"RInfoCob.xml", 2, "NrPdo", Severity::Error, "field-width", "frame number 300 is cut to 44 (field of 8 bits)"},
+    };
+    EXPECT_EQ(SaveQuestion("The receive list", "RCobDef.xml", findings),
+              "The receive list has 2 errors:\n\nrow 3: attribute \"PGN\": 'x' is not a valid integer value\n"
+              "RInfoCob.xml, row 2: error: frame number 300 is cut to 44 (field of 8 bits)\n\nSave anyway?");
+    EXPECT_EQ(SaveQuestion("The receive list", "RCobDef.xml", {findings[1]}), std::nullopt);
+    EXPECT_EQ(SaveQuestion("The receive list", "RCobDef.xml", {findings[0], findings[0], findings[0]}, 1),
+              "The receive list has 3 errors:\n\nrow 3: attribute \"PGN\": 'x' is not a valid integer value\n"
+              "\u2026 and 2 more errors\n\nSave anyway?");
 }
 
 }  // namespace

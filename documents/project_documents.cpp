@@ -1,0 +1,56 @@
+#include "documents/project_documents.h"
+
+#include "documents/xml_file.h"
+#include "platform/atomic_file.h"
+#include "platform/error.h"
+#include "platform/file_names.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace trelvant {
+namespace {
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+ProjectDocuments::ProjectDocuments(const std::filesystem::path& folder) : folder_(folder)
+{
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        Document& document = documents_[i];
+        document.path = ResolveFileName(folder / std::string(kNames[i]));
+        if (!ExistsAnyCase(document.path)) continue;
+        try {
+            document.bytes = ReadWholeFile(document.path, kMaxDocumentBytes);
+        } catch (const Error& e) {
+            document.readFailure = e.what();
+        }
+    }
+}
+
+std::size_t ProjectDocuments::position(std::string_view fileName) const
+{
+    for (std::size_t i = 0; i < kNames.size(); ++i)
+        if (sameName(kNames[i], fileName)) return i;
+    throw Error("not a document of a project: " + std::string(fileName));
+}
+
+const ProjectDocuments::Document& ProjectDocuments::document(std::string_view fileName) const
+{
+    return documents_[position(fileName)];
+}
+
+void ProjectDocuments::replace(std::string_view fileName, std::string bytes)
+{
+    Document& document = documents_[position(fileName)];
+    document.bytes = std::move(bytes);
+    document.readFailure.reset();
+}
+
+}  // namespace trelvant
