@@ -11,9 +11,11 @@ bool QtDesktop::startDetached(const QString& program, const QStringList& argumen
     return QProcess::startDetached(program, arguments, workingFolder);
 }
 
-void QtDesktop::openUrl(const QString& address)
+bool QtDesktop::openUrl(const QString& address)
 {
-    QDesktopServices::openUrl(QUrl(address));
+    // On Windows the shell's open action, elsewhere the desktop's opener (xdg-open): false when
+    // that could not be started or refused the address.
+    return QDesktopServices::openUrl(QUrl(address));
 }
 
 }  // namespace trelvant

@@ -9,10 +9,55 @@
 #include <QStringDecoder>
 
 namespace trelvant {
+namespace {
+
+// Folder names compare as the file system compares them.
+Qt::CaseSensitivity pathCase()
+{
+#ifdef Q_OS_WIN
+    return Qt::CaseInsensitive;
+#else
+    return Qt::CaseSensitive;
+#endif
+}
+
+// "/" for every separator, no "." or ".." parts, no trailing separator.
+QString cleanedPath(const QString& path)
+{
+    return QDir::cleanPath(QDir::fromNativeSeparators(path));
+}
+
+// The path of folder below root, in the system's separators; nothing when folder is root itself
+// or not below it.
+std::optional<QString> pathBelow(const QString& folder, const QString& root)
+{
+    const QString cleanFolder = cleanedPath(folder);
+    QString cleanRoot = cleanedPath(root);
+    if (!cleanRoot.endsWith(QLatin1Char('/'))) cleanRoot += QLatin1Char('/');
+    if (root.isEmpty() || cleanFolder.size() <= cleanRoot.size() || !cleanFolder.startsWith(cleanRoot, pathCase()))
+        return std::nullopt;
+    return QDir::toNativeSeparators(cleanFolder.mid(cleanRoot.size()));
+}
+
+}  // namespace
 
 QString JoinPath(const QString& folder, const QString& name)
 {
     return folder + QDir::separator() + name;
+}
+
+bool SameFolder(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty()) return false;
+    if (cleanedPath(a).compare(cleanedPath(b), pathCase()) == 0) return true;
+    // Another spelling of the same folder: a symbolic link, "PROJECTS/Site/..".
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+bool IsProjectOpen(const QString& projectFolder, const QString& projectsFolder)
+{
+    return !projectFolder.isEmpty() && !SameFolder(projectFolder, projectsFolder);
 }
 
 void BuildDocumentPaths(ProjectState& project)
@@ -25,15 +70,16 @@ void BuildDocumentPaths(ProjectState& project)
 RestoredProject RestoreProject(const QString& projectsFolder, const QString& storedName)
 {
     RestoredProject result;
-    // A settings file written on Windows holds "\Boiler2"; both separators mean the same here.
-    result.name = storedName;
-    result.name.replace(QLatin1Char('\\'), QDir::separator()).replace(QLatin1Char('/'), QDir::separator());
-    if (!result.name.isEmpty() && !result.name.startsWith(QDir::separator())) result.name.prepend(QDir::separator());
+    // A settings file written on Windows holds "Site\Boiler2"; both separators mean the same here.
+    // Earlier versions wrote a leading one ("\Boiler2"), which goes with the empty parts.
+    QString name = storedName;
+    name.replace(QLatin1Char('\\'), QDir::separator()).replace(QLatin1Char('/'), QDir::separator());
+    const QStringList parts = name.split(QDir::separator(), Qt::SkipEmptyParts);
+    result.name = parts.join(QDir::separator());
 
     // The restored folder must lie below PROJECTS, as any folder Open or New can give.
-    const QStringList parts = result.name.split(QDir::separator(), Qt::SkipEmptyParts);
     const bool stays = !parts.isEmpty() && !parts.contains(QStringLiteral(".")) && !parts.contains(QStringLiteral(".."));
-    const QString candidate = projectsFolder + result.name;
+    const QString candidate = JoinPath(projectsFolder, result.name);
     result.restored = stays && QFileInfo(candidate).isDir();
     result.folder = result.restored ? candidate : projectsFolder;
     return result;
@@ -48,9 +94,21 @@ QString DecodeStoredName(const std::string& bytes)
     return QString::fromLocal8Bit(raw);
 }
 
+std::optional<QString> OpenedFolderRefusal(const QString& chosenFolder, const QString& projectsFolder)
+{
+    if (SameFolder(chosenFolder, projectsFolder))
+        return QStringLiteral("The folder %1 holds the projects; it is not a project itself. Choose a project's folder "
+                              "inside it.")
+            .arg(QFileInfo(cleanedPath(projectsFolder)).fileName());
+    if (!pathBelow(chosenFolder, projectsFolder))
+        return QStringLiteral("%1 is not inside %2, which holds the projects. Choose a project's folder there.")
+            .arg(QDir::toNativeSeparators(cleanedPath(chosenFolder)), QDir::toNativeSeparators(cleanedPath(projectsFolder)));
+    return std::nullopt;
+}
+
 QString OpenedProjectName(const QString& projectFolder, const QString& projectsFolder)
 {
-    return projectFolder.mid(projectsFolder.size());
+    return pathBelow(projectFolder, projectsFolder).value_or(QString());
 }
 
 NewProjectResult MakeProjectFolder(const QString& destinationFolder, const QString& typedName)

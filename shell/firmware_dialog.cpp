@@ -54,6 +54,7 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
     Avanzamento_->setObjectName(QStringLiteral("Avanzamento"));
     Avanzamento_->setGeometry(24, 164, kWidth - 48, 18);
     Avanzamento_->setTextVisible(false);
+    Avanzamento_->setAccessibleName(QStringLiteral("Merge progress"));
     auto* bar = new QFrame(this);
     bar->setObjectName(QStringLiteral("SkyBar"));
     bar->setGeometry(24, 186, kWidth - 48, 6);
@@ -64,13 +65,15 @@ TFModifyFileSx::TFModifyFileSx(const QString& programFolder, const QString& mast
     LResult_->setWordWrap(true);
     LResult_->setTextFormat(Qt::PlainText);
     LResult_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LResult_->setAccessibleName(QStringLiteral("Result"));
+    // No fixed name: a screen reader reads the line by its text, and hears each new one.
+    LResult_->setAccessibleDescription(QStringLiteral("Result of the update"));
 
     auto* close = MakeFlatButton(this, "LbButton1", QStringLiteral("X"), QStyle::SP_CustomBase);
     close->setIcon(QIcon());
     close->setGeometry(kWidth - 27, 4, 21, 19);
     close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
     close->setToolTip(QStringLiteral("Close"));
+    close->setAccessibleName(QStringLiteral("Close"));
 
     connect(LbButton2_, &QPushButton::clicked, this,
             [this] { RunHandler(platform_.boxes, this, [this] { LbButton2Click(); }); });

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
@@ -99,7 +100,7 @@ void TFTrelvanteFirmWare::FormCreate()
     const RestoredProject restored = RestoreProject(projectsFolder_, DecodeStoredName(stored));
     project_.name = restored.name;
     project_.folder = restored.folder;
-    if (restored.restored) setWindowTitle(kTitlePrefix + project_.name);
+    showTitle();
 
     openExcel_.initialFolder = project_.folder;
     BuildDocumentPaths(project_);
@@ -177,6 +178,7 @@ void TFTrelvanteFirmWare::buildLayout()
     close->setGeometry(kClientWidth - 27, 4, 21, 19);
     close->setStyleSheet(QStringLiteral("padding: 0px; text-align: center; font-weight: bold;"));
     close->setToolTip(QStringLiteral("Close"));
+    close->setAccessibleName(QStringLiteral("Close"));
 
     auto* web = new LinkLabel(kProductPageText, this);
     web->setObjectName(QStringLiteral("Label6"));
@@ -208,9 +210,21 @@ void TFTrelvanteFirmWare::setEditorOpener(QAbstractButton* button, std::function
     editorOpeners_.insert(button, std::move(opener));
 }
 
+bool TFTrelvanteFirmWare::hasProject() const
+{
+    return IsProjectOpen(project_.folder, projectsFolder_);
+}
+
+void TFTrelvanteFirmWare::showTitle()
+{
+    // The title names the project the buttons work on, and nothing when they refuse to work.
+    setWindowTitle(hasProject() ? kTitlePrefix + project_.name : kTitle);
+}
+
 bool TFTrelvanteFirmWare::projectGuard()
 {
-    if (!project_.folder.isEmpty()) return true;
+    // With no project, or PROJECTS itself, the documents would land beside the projects.
+    if (hasProject()) return true;
     platform_.boxes.plain(this, QStringLiteral("Project not valid"));
     return false;
 }
@@ -218,28 +232,39 @@ bool TFTrelvanteFirmWare::projectGuard()
 void TFTrelvanteFirmWare::NewaClick()
 {
     fsaveproj_->setDestinationFolder(projectsFolder_);
-    if (fsaveproj_->exec() == QDialog::Accepted) {
-        restoredBytes_.reset();
-        setWindowTitle(kTitlePrefix + project_.name);
-        openExcel_.initialFolder = project_.folder;
-    } else {
-        setWindowTitle(kTitlePrefix);
-    }
+    // Cancelled, the project and the title stay as they were.
+    if (fsaveproj_->exec() != QDialog::Accepted) return;
+    restoredBytes_.reset();
+    openExcel_.initialFolder = project_.folder;
+    showTitle();
 }
 
 void TFTrelvanteFirmWare::OpenaClick()
 {
-    if (!QFileInfo(project_.folder).isDir()) project_.folder.clear();
+    // A project whose folder has gone is no project any more, whatever the user picks next.
+    if (!project_.folder.isEmpty() && !QFileInfo(project_.folder).isDir()) {
+        project_.folder.clear();
+        project_.name.clear();
+        restoredBytes_.reset();
+        openExcel_.initialFolder.clear();
+        BuildDocumentPaths(project_);
+        showTitle();
+    }
 
-    if (const auto chosen = platform_.folders.browse(this, projectsFolder_, QStringLiteral("Select directory of project"),
-                                                     project_.folder))
-        project_.folder = *chosen;
+    const auto chosen =
+        platform_.folders.browse(this, projectsFolder_, QStringLiteral("Select directory of project"), project_.folder);
+    if (!chosen) return;
+    if (const auto refusal = OpenedFolderRefusal(*chosen, projectsFolder_)) {
+        platform_.boxes.plain(this, *refusal);
+        return;
+    }
 
+    project_.folder = QDir::toNativeSeparators(QDir::cleanPath(*chosen));
     project_.name = OpenedProjectName(project_.folder, projectsFolder_);
     restoredBytes_.reset();
-    setWindowTitle(kTitlePrefix + project_.name);
     openExcel_.initialFolder = project_.folder;
     BuildDocumentPaths(project_);
+    showTitle();
 }
 
 void TFTrelvanteFirmWare::btn_str_lng1aClick(QAbstractButton* sender)
@@ -251,7 +276,7 @@ void TFTrelvanteFirmWare::btn_str_lng1aClick(QAbstractButton* sender)
 void TFTrelvanteFirmWare::CreateBinaClick()
 {
     QCoreApplication::processEvents();
-    // With no project the document paths would point at the file system's root.
+    // With no project the bank files would go to the file system's root or beside the projects.
     if (!projectGuard()) return;
 
     const std::filesystem::path folder = ToPath(project_.folder);
@@ -270,7 +295,10 @@ void TFTrelvanteFirmWare::RegisterMapClick()
     if (!projectGuard()) return;
     // Written first: a map that cannot be written opens nothing, not an older map.
     const std::filesystem::path written = WriteRegisterMapHtml(ToPath(project_.folder));
-    platform_.desktop.openUrl(QUrl::fromLocalFile(FromPath(written)).toString());
+    if (!platform_.desktop.openUrl(QUrl::fromLocalFile(FromPath(written)).toString()))
+        platform_.boxes.plain(this, QStringLiteral("The register map was written to %1.\n\nNo browser could be started "
+                                                   "to show it: open the file in a browser.")
+                                        .arg(QDir::toNativeSeparators(FromPath(written))));
 }
 
 void TFTrelvanteFirmWare::AboutClick()
@@ -292,6 +320,21 @@ void TFTrelvanteFirmWare::FormClose()
 {
     const std::string name = restoredBytes_ ? *restoredBytes_ : project_.name.toStdString();
     WriteProfileString(ToPath(settingsFile()), "lastproj", "projectname", name);
+}
+
+void TFTrelvanteFirmWare::keyPressEvent(QKeyEvent* event)
+{
+    // A push button outside a dialog takes only the space bar; here Return and Enter press the
+    // focused button as well, as they do in the dialogs.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !event->isAutoRepeat()) {
+        auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+        if (button && button->isEnabled() && isAncestorOf(button)) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TFTrelvanteFirmWare::closeEvent(QCloseEvent* event)

@@ -46,6 +46,9 @@ public:
     TFTrelvanteFirmWare(const QString& programFolder, Platform& platform, QWidget* parent = nullptr);
 
     const ProjectState& project() const { return project_; }
+    // True when the project folder names a project, neither empty nor PROJECTS itself: the
+    // buttons that work on a project refuse to work otherwise.
+    bool hasProject() const;
     const QString& programFolder() const { return programFolder_; }
     const QString& masterFolder() const { return masterFolder_; }
     const QString& projectsFolder() const { return projectsFolder_; }
@@ -79,12 +82,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
     void buildLayout();
     void connectHandler(QAbstractButton* button, std::function<void()> handler);
     bool projectGuard();
+    void showTitle();
 
     Platform& platform_;
     QString programFolder_;

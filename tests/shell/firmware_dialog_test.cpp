@@ -6,6 +6,7 @@
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <utility>
 
 using namespace trelvant;
 using trelvant::test::ShownBox;
@@ -103,6 +105,52 @@ private slots:
         QCOMPARE(s.child("LbButton2")->text(), QString("Execute update firmware"));
         QCOMPARE(s.child("LbButton1")->text(), QString("X"));
         QVERIFY(s.child<QProgressBar>("Avanzamento"));
+    }
+
+    // What a screen reader gets: "Close" for the X, a named progress bar, and the result line by
+    // its text, whichever text the last run left there.
+    void theControlsAreNamedForScreenReaders()
+    {
+        Setup s;
+        s.withMergeInputs();
+        s.withFlashTool();
+        s.show();
+        const auto named = [](QWidget* widget) {
+            QAccessibleInterface* found = QAccessible::queryAccessibleInterface(widget);
+            return found ? std::pair(found->role(), found->text(QAccessible::Name)) : std::pair(QAccessible::NoRole, QString());
+        };
+        QCOMPARE(named(s.child("LbButton1")), std::pair(QAccessible::Button, QString("Close")));
+        QCOMPARE(named(s.child("LbButton2")), std::pair(QAccessible::Button, QString("Execute update firmware")));
+        QCOMPARE(named(s.child<QProgressBar>("Avanzamento")), std::pair(QAccessible::ProgressBar, QString("Merge progress")));
+
+        auto* result = s.child<QLabel>("LResult");
+        s.execute();
+        const QString started = s.dialog->resultLine();
+        QVERIFY(started.contains("the flash tool was started on COM1"));
+        QCOMPARE(named(result), std::pair(QAccessible::StaticText, started));
+        QCOMPARE(QAccessible::queryAccessibleInterface(result)->text(QAccessible::Description), QString("Result of the update"));
+
+        s.fake.desktop.startSucceeds = false;
+        s.execute();
+        QVERIFY(s.dialog->resultLine().endsWith("could not be started."));
+        QCOMPARE(named(result).second, s.dialog->resultLine());
+    }
+
+    // Return on a focused button presses it, as in every dialog.
+    void returnPressesTheFocusedButton()
+    {
+        Setup s;
+        s.withMergeInputs();
+        s.withFlashTool();
+        s.show();
+        s.dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.dialog.get()));
+        s.child("LbButton2")->setFocus();
+        QTest::keyClick(s.child("LbButton2"), Qt::Key_Return);
+        QCOMPARE(s.fake.desktop.started.size(), size_t(1));
+        s.child("LbButton1")->setFocus();
+        QTest::keyClick(s.child("LbButton1"), Qt::Key_Return);
+        QVERIFY(!s.dialog->isVisible());
     }
 
     void withoutBaseFirmwareEveryShowingSaysSoAndTheButtonStaysOff()

@@ -1,6 +1,12 @@
 // The main window: start-up, layout, the last project, the editors it opens, the About box, errors.
 #include "tests/shell/main_window_fixture.h"
 
+#include "editors/communication_dialog.h"
+
+#include <QApplication>
+
+#include <iterator>
+
 using namespace trelvant;
 using namespace trelvant::test;
 
@@ -94,18 +100,23 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("folderToMake");  // below PROJECTS; empty: none
-        QTest::addColumn<QString>("name");          // name held after the restore
+        QTest::addColumn<QString>("name");          // name held after the restore, and written back
         QTest::addColumn<QString>("projectFolder"); // below PROJECTS; empty: PROJECTS itself
         QTest::addColumn<bool>("restored");
-        const QString b = kSep + "Boiler2";
-        QTest::newRow("typed form gets a separator") << "Boiler2" << "Boiler2" << b << "Boiler2" << true;
-        QTest::newRow("backslash form") << "\\Boiler2" << "Boiler2" << b << "Boiler2" << true;
+        const QString b = "Boiler2";
+        const QString siteBoiler = "Site" + kSep + "Boiler2";
+        QTest::newRow("the form New and Open write") << "Boiler2" << "Boiler2" << b << "Boiler2" << true;
+        QTest::newRow("backslash form of earlier settings files") << "\\Boiler2" << "Boiler2" << b << "Boiler2" << true;
         QTest::newRow("slash form") << "/Boiler2" << "Boiler2" << b << "Boiler2" << true;
         QTest::newRow("two levels, backslashes")
-            << "\\Site\\Boiler2" << "Site/Boiler2" << kSep + "Site" + kSep + "Boiler2" << "Site/Boiler2" << true;
-        QTest::newRow("folder gone: name kept") << "Boiler2" << "" << b << "" << false;
+            << "\\Site\\Boiler2" << "Site/Boiler2" << siteBoiler << "Site/Boiler2" << true;
+        QTest::newRow("two levels, written on Windows") << "Site\\Boiler2" << "Site/Boiler2" << siteBoiler << "Site/Boiler2" << true;
+        QTest::newRow("doubled and trailing separators")
+            << "\\\\Site//Boiler2\\" << "Site/Boiler2" << siteBoiler << "Site/Boiler2" << true;
+        QTest::newRow("folder gone: name kept") << "\\Boiler2" << "" << b << "" << false;
         QTest::newRow("empty value") << "" << "" << "" << "" << false;
-        QTest::newRow("outside PROJECTS is not restored") << ".." << "" << kSep + ".." << "" << false;
+        QTest::newRow("a lone backslash") << "\\" << "" << "" << "" << false;
+        QTest::newRow("outside PROJECTS is not restored") << ".." << "" << ".." << "" << false;
     }
     void restoresTheLastProject()
     {
@@ -125,6 +136,7 @@ private slots:
         QCOMPARE(window.project().folder, expectedFolder);
         QCOMPARE(window.project().pargenPath, expectedFolder + kSep + "pargen.xml");
         QCOMPARE(window.windowTitle(), restored ? kPrefix + name : kTitle);
+        QCOMPARE(window.hasProject(), restored);
 
         // The name is written back as held, even when its folder was not there.
         program.click("LbButton1");
@@ -153,32 +165,93 @@ private slots:
 
         // And read back as UTF-8.
         program.start();
-        QCOMPARE(program.window->project().name, kSep + QString::fromUtf8("Caff\xC3\xA8"));
-        QCOMPARE(program.window->windowTitle(), kPrefix + kSep + QString::fromUtf8("Caff\xC3\xA8"));
+        QCOMPARE(program.window->project().name, QString::fromUtf8("Caff\xC3\xA8"));
+        QCOMPARE(program.window->windowTitle(), kPrefix + QString::fromUtf8("Caff\xC3\xA8"));
 
-        // Open changes the name: it goes as UTF-8 in the form Open gives it.
+        // Open changes the name: it goes as UTF-8 in the one form of the name.
         program.fake.folders.answer = program.projects() + kSep + QString::fromUtf8("Caff\xC3\xA8");
         program.click("open");
         program.click("LbButton1");
-        QCOMPARE(program.readIni(), "[lastproj]\r\nprojectname=" + (kSep + QString::fromUtf8("Caff\xC3\xA8")).toStdString() + "\r\n");
+        QCOMPARE(program.readIni(), std::string("[lastproj]\r\nprojectname=Caff\xC3\xA8\r\n"));
     }
 
     void editorButtonsOpenTheirEditorWhenAProjectIsOpen()
     {
         Program program;
-        TFTrelvanteFirmWare& window = program.start();  // PROJECTS is the project folder
+        program.makeFolder("Boiler2");
+        program.writeIni("[lastproj]\nprojectname=Boiler2\n");
+        TFTrelvanteFirmWare& window = program.start();
         QStringList opened;
         for (const char* name : {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB"})
             window.setEditorOpener(program.child(&window, name), [&opened, name] { opened << name; });
         for (const char* name : {"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"})
             program.click(name);
         QCOMPARE(opened, (QStringList{"btn_TCOB", "btn_Prm_Gen", "btn_Info_RCOB", "btn_Info_TCOB", "btn_RCOB"}));
-        program.makeFolder("bin");
+        program.makeFolder("Boiler2/bin");
         ModalScript closeFirmwareDialog([&](QDialog* dialog) { QTest::mouseClick(program.child(dialog, "LbButton1"), Qt::LeftButton); });
-        program.click("CreateBin");  // never refused by the guard while a folder is set
+        program.click("CreateBin");
         QVERIFY(closeFirmwareDialog.ran());
         QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Error, "Error file Pelmora.sx not found"}}));
-        QVERIFY(QFileInfo::exists(program.projects() + kSep + "bin" + kSep + "bankg.c"));
+        QVERIFY(QFileInfo::exists(program.projects() + kSep + "Boiler2" + kSep + "bin" + kSep + "bankg.c"));
+    }
+
+    // Without a project every button that works on one says so and writes nothing: not when no
+    // project folder is set, nor when PROJECTS itself is (nothing was restored).
+    void buttonsThatWorkOnAProjectRefuseWithoutOne_data()
+    {
+        QTest::addColumn<QString>("settings");  // the settings file at start-up
+        QTest::addColumn<bool>("removeProject"); // Boiler2 removed, then Open cancelled: no project folder
+        QTest::newRow("first run: PROJECTS itself") << "" << false;
+        QTest::newRow("the last project's folder is gone") << "[lastproj]\nprojectname=\\Gone\n" << false;
+        QTest::newRow("no project folder: the open project was removed") << "[lastproj]\nprojectname=Boiler2\n" << true;
+    }
+    void buttonsThatWorkOnAProjectRefuseWithoutOne()
+    {
+        QFETCH(QString, settings);
+        QFETCH(bool, removeProject);
+        Program program;
+        program.makeFolder("Boiler2");
+        if (!settings.isEmpty()) program.writeIni(settings.toStdString());
+        TFTrelvanteFirmWare& window = program.start();
+        if (removeProject) {
+            QDir(program.projects() + kSep + "Boiler2").removeRecursively();
+            program.click("open");  // cancelled
+        }
+        QCOMPARE(window.project().folder, removeProject ? QString() : program.projects());
+        QVERIFY(!window.hasProject());
+        QCOMPARE(window.windowTitle(), kTitle);
+        const QStringList before = program.projectsEntries();
+
+        // The real editors stay shut: a refusal that let one through would be counted.
+        QStringList opened;
+        const char* editors[] = {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB"};
+        for (const char* name : editors)
+            window.setEditorOpener(program.child(&window, name), [&opened, name] { opened << name; });
+        for (const char* name : editors) program.click(name);
+        program.click("CreateBin");
+        program.click("RegisterMap");
+
+        QCOMPARE(opened, QStringList());
+        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>(7, ShownBox{ShownBox::Plain, "Project not valid"}));
+        QVERIFY(!window.FModifyFileSx()->isVisible());
+        QVERIFY(program.fake.desktop.opened.isEmpty());
+        QCOMPARE(program.projectsEntries(), before);  // no pargen.xml, bin or register map beside the projects
+    }
+
+    // The real communication dialog, as the user met it: nothing is written into PROJECTS.
+    void setCommunicationWithoutAProjectOpensNoDialog()
+    {
+        Program program;
+        program.start();
+        QString shown;
+        ModalScript anyDialog([&](QDialog* dialog) {  // closes a dialog shown by mistake
+            shown = dialog->objectName();
+            dialog->reject();
+        });
+        program.click("btn_Prm_Gen");
+        QCOMPARE(shown, QString());
+        QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, "Project not valid"}}));
+        QVERIFY(!QFileInfo::exists(program.projects() + kSep + "pargen.xml"));
     }
 
     void setCommunicationEditsTheProjectsDocument()
@@ -258,6 +331,110 @@ private slots:
         }
         QCOMPARE(program.child(&window, "about")->toolTip(), QString("About"));
         QCOMPARE(program.child(&window, "LbButton1")->toolTip(), QString("Close"));
+    }
+
+    // Flat buttons outside a dialog take only the space bar by default: Return and Enter press
+    // the focused one too, Ctrl+Return does not.
+    void returnAndEnterPressTheFocusedButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("presses");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+        QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+        QTest::newRow("the space bar, as before") << int(Qt::Key_Space) << int(Qt::NoModifier) << true;
+        QTest::newRow("Ctrl+Return is not a press") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false;
+    }
+    void returnAndEnterPressTheFocusedButton()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, presses);
+        Program program;
+        program.makeFolder("Boiler2");
+        program.writeIni("[lastproj]\nprojectname=Boiler2\n");
+        TFTrelvanteFirmWare& window = program.start();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto press = [&](const char* name) {
+            // Back from a dialog, the window is active again before the key goes to it.
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QPushButton* button = program.child(&window, name);
+            button->setFocus();
+            QCOMPARE(QApplication::focusWidget(), button);
+            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        };
+
+        QStringList opened;
+        const char* editors[] = {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB"};
+        for (const char* name : editors)
+            window.setEditorOpener(program.child(&window, name), [&opened, name] { opened << name; });
+        for (const char* name : editors) press(name);
+        QCOMPARE(opened, presses ? QStringList(std::begin(editors), std::end(editors)) : QStringList());
+
+        // A dialog of the shell opens by keyboard as by mouse.
+        QString shown;
+        {
+            ModalScript script([&](QDialog* dialog) {
+                shown = dialog->objectName();
+                dialog->reject();
+            });
+            press("New");
+            if (presses) QVERIFY(script.ran());
+        }
+        QCOMPARE(shown, presses ? QString("TFsaveproj") : QString());
+        QCOMPARE(window.windowTitle(), kPrefix + "Boiler2");  // cancelled: the title stays
+
+        press("LbButton1");
+        QCOMPARE(window.isVisible(), !presses);
+        QVERIFY(program.fake.boxes.shown.empty());
+    }
+
+    // Buttons with a letter or a picture for a caption are named for the accessibility layer.
+    void smallButtonsAreNamedForScreenReaders_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("X") << "LbButton1" << "Close";
+        QTest::newRow("the information picture") << "about" << "About";
+        QTest::newRow("Register map") << "RegisterMap" << "Register map";
+    }
+    void smallButtonsAreNamedForScreenReaders()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, name);
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        QAccessibleInterface* found = QAccessible::queryAccessibleInterface(window.findChild<QPushButton*>(button));
+        QVERIFY(found);
+        QCOMPARE(found->role(), QAccessible::Button);
+        QCOMPARE(found->text(QAccessible::Name), name);
+    }
+
+    // Also run at 200 %: every button shows its whole caption and picture inside the window.
+    void everyButtonShowsItsWholeCaption()
+    {
+        Program program;
+        TFTrelvanteFirmWare& window = program.start();
+        const QList<QPushButton*> buttons = window.findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(buttons.size(), 11);
+        for (QPushButton* button : buttons) {
+            QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
+            QVERIFY2(QRect(QPoint(), window.size()).contains(button->geometry()), qPrintable(button->objectName()));
+            // The style's own measure for a caption beside a picture; the small ones are measured here.
+            const int needs = !button->text().isEmpty() && !button->icon().isNull()
+                                  ? button->sizeHint().width()
+                                  : button->fontMetrics().horizontalAdvance(button->text()) +
+                                        (button->icon().isNull() ? 0 : button->iconSize().width()) + 2;
+            QVERIFY2(needs <= button->width(), qPrintable(QString("%1 needs %2, has %3")
+                                                              .arg(button->objectName()).arg(needs).arg(button->width())));
+            for (QPushButton* other : buttons)
+                QVERIFY2(other == button || !other->geometry().intersects(button->geometry()),
+                         qPrintable(button->objectName() + " and " + other->objectName()));
+        }
+        const QString grabs = qEnvironmentVariable("TRELVANT_GRAB_FOLDER");
+        if (!grabs.isEmpty()) window.grab().save(grabs + QString("/main_window_%1.png").arg(window.devicePixelRatio()));
     }
 
     void closeReportsASettingsFileThatCannotBeWrittenAndStillCloses()

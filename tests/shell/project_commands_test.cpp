@@ -51,8 +51,8 @@ private slots:
         QVERIFY(stayedOpen);
         QCOMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, message}}));
         QCOMPARE(program.projectsEntries(), before);
-        // Cancelled: the title loses its name, the project stays.
-        QCOMPARE(window.windowTitle(), kPrefix);
+        // Cancelled: the title and the project (none: PROJECTS itself) stay as they were.
+        QCOMPARE(window.windowTitle(), kTitle);
         QCOMPARE(window.project().folder, program.projects());
     }
 
@@ -74,7 +74,7 @@ private slots:
         QVERIFY(stayedOpen);
         QVERIFY(program.fake.boxes.shown.empty());
         QVERIFY(!QFileInfo::exists(program.projects()));
-        QCOMPARE(window.windowTitle(), kPrefix);
+        QCOMPARE(window.windowTitle(), kTitle);
     }
 
     void newProjectAfterARefusalCreatesTheProject()
@@ -92,13 +92,13 @@ private slots:
         QCOMPARE(window.project().tcobPath, folder + kSep + "TCobDef.xml");
         QCOMPARE(window.OpenExcel().initialFolder, folder);
 
-        // Remembered in its typed form; restored in its separator form.
+        // Remembered and restored in the same form.
         program.restart();
         // The line ends as the system's own: CR LF on Windows.
         const std::string ini = program.readIni();
         QVERIFY(ini.find("projectname=Boiler2\n") != std::string::npos ||
                 ini.find("projectname=Boiler2\r\n") != std::string::npos);
-        QCOMPARE(program.window->windowTitle(), kPrefix + kSep + "Boiler2");
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Boiler2");
         QCOMPARE(program.window->project().folder, folder);
     }
 
@@ -150,31 +150,77 @@ private slots:
         QCOMPARE(focusAfterRestore, QString("Label4"));
     }
 
+    void newProjectCancelKeepsTheOpenProject_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("Escape") << true;
+    }
     void newProjectCancelKeepsTheOpenProject()
     {
+        QFETCH(bool, escape);
         Program program;
         program.makeFolder("Boiler1");
         program.writeIni("[lastproj]\nprojectname=\\Boiler1\n");
         TFTrelvanteFirmWare& window = program.start();
         ModalScript script([&](QDialog* dialog) {
-            program.child<QLineEdit>(dialog, "E_name")->setText("Boiler3");
-            QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
+            auto* edit = program.child<QLineEdit>(dialog, "E_name");
+            edit->setText("Boiler3");
+            if (escape) QTest::keyClick(edit, Qt::Key_Escape);
+            else QTest::mouseClick(program.child(dialog, "BitBtn2"), Qt::LeftButton);
         });
         program.click("New");
         QVERIFY(script.ran());
         QVERIFY(!QFileInfo::exists(program.projects() + kSep + "Boiler3"));
-        QCOMPARE(window.windowTitle(), kPrefix);
-        QCOMPARE(window.project().name, kSep + "Boiler1");
+        QCOMPARE(window.windowTitle(), kPrefix + "Boiler1");
+        QCOMPARE(window.project().name, QString("Boiler1"));
         QCOMPARE(window.project().pargenPath, program.projects() + kSep + "Boiler1" + kSep + "pargen.xml");
+
+        // The documents still go to the project the title names.
+        ModalScript communication([&](QDialog* dialog) {
+            QCOMPARE(dialog->objectName(), QString("TFpargen"));
+            QTest::mouseClick(program.child(dialog, "bitbtn1"), Qt::LeftButton);
+        });
+        program.click("btn_Prm_Gen");
+        QVERIFY(communication.ran());
+        QVERIFY(QFileInfo::exists(program.projects() + kSep + "Boiler1" + kSep + "pargen.xml"));
+        program.click("LbButton1");
+        QVERIFY(program.readIni().find("projectname=Boiler1") != std::string::npos);
+    }
+
+    // The title names the project in one form, whichever way it became current, across restarts.
+    void theTitleNamesTheProjectInOneForm()
+    {
+        Program program;
+        program.makeFolder("Site/Genset8");
+        TFTrelvanteFirmWare& first = program.start();
+        QCOMPARE(first.windowTitle(), kTitle);
+        QVERIFY(program.newProject({"Genset7"}));
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Genset7");
+        program.restart();
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Genset7");
+
+        program.fake.folders.answer = program.projects() + kSep + "Genset7";
+        program.click("open");
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Genset7");
+        program.restart();
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Genset7");
+
+        program.fake.folders.answer = program.projects() + kSep + "Site" + kSep + "Genset8";
+        program.click("open");
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Site" + kSep + "Genset8");
+        program.restart();
+        QCOMPARE(program.window->windowTitle(), kPrefix + "Site" + kSep + "Genset8");
+        QCOMPARE(program.window->project().folder, program.projects() + kSep + "Site" + kSep + "Genset8");
+        QVERIFY(program.fake.boxes.shown.empty());
     }
 
     void openProject_data()
     {
-        QTest::addColumn<QString>("chosen");  // below PROJECTS; "." for PROJECTS itself
+        QTest::addColumn<QString>("chosen");  // below PROJECTS
         QTest::addColumn<QString>("name");
-        QTest::newRow("a project") << "Boiler2" << kSep + "Boiler2";
-        QTest::newRow("two levels down") << "Site/Boiler2" << kSep + "Site" + kSep + "Boiler2";
-        QTest::newRow("PROJECTS itself") << "." << "";
+        QTest::newRow("a project") << "Boiler2" << "Boiler2";
+        QTest::newRow("two levels down") << "Site/Boiler2" << "Site" + kSep + "Boiler2";
     }
     void openProject()
     {
@@ -197,6 +243,53 @@ private slots:
         QCOMPARE(window.windowTitle(), kPrefix + name);
         QCOMPARE(window.project().rcobPath, folder + kSep + "RCobDef.xml");
         QCOMPARE(window.OpenExcel().initialFolder, folder);
+        QVERIFY(window.hasProject());
+        QVERIFY(program.fake.boxes.shown.empty());
+    }
+
+    // PROJECTS holds the projects and is none itself; a folder outside it is none either. The
+    // project open before stays open, under its title.
+    void openRefusesAFolderThatIsNoProject_data()
+    {
+        QTest::addColumn<QString>("chosen");  // relative to PROJECTS
+        QTest::addColumn<bool>("withProject"); // Boiler1 open before, else nothing was restored
+        QTest::addColumn<QString>("message");  // %1: the PROJECTS folder, %2: the program folder
+        const QString itself =
+            "The folder PROJECTS holds the projects; it is not a project itself. Choose a project's folder inside it.";
+        QTest::newRow("PROJECTS itself, a project open") << "" << true << itself;
+        QTest::newRow("PROJECTS itself, nothing restored") << "" << false << itself;
+        QTest::newRow("PROJECTS with a trailing separator") << kSep << true << itself;
+        QTest::newRow("PROJECTS by way of a project and ..") << kSep + "Boiler1" + kSep + ".." << true << itself;
+        QTest::newRow("the program folder") << kSep + ".." << true
+                                            << "%2 is not inside %1, which holds the projects. Choose a project's folder there.";
+    }
+    void openRefusesAFolderThatIsNoProject()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(bool, withProject);
+        QFETCH(QString, message);
+        Program program;
+        program.makeFolder("Boiler1");
+        if (withProject) program.writeIni("[lastproj]\nprojectname=Boiler1\n");
+        TFTrelvanteFirmWare& window = program.start();
+        const ProjectState before = window.project();
+        const QString title = window.windowTitle();
+        QCOMPARE(title, withProject ? kPrefix + "Boiler1" : kTitle);
+
+        program.fake.folders.answer = program.projects() + chosen;
+        program.click("open");
+        QCOMPARE(program.fake.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Plain, message.replace("%1", program.projects()).replace("%2", program.folder())}}));
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(window.project().folder, before.folder);
+        QCOMPARE(window.project().name, before.name);
+        QCOMPARE(window.project().pargenPath, before.pargenPath);
+        QCOMPARE(window.OpenExcel().initialFolder, before.folder);
+        QCOMPARE(window.hasProject(), withProject);
+
+        // What is remembered is the project that stayed open.
+        program.click("LbButton1");
+        QCOMPARE(program.readIni().find("projectname=Boiler1") != std::string::npos, withProject);
     }
 
     void openCancelledWhileTheProjectFolderIsGone()
@@ -211,26 +304,42 @@ private slots:
         QCOMPARE(program.fake.folders.calls.at(0).initial, QString());
         QCOMPARE(window.project().folder, QString());
         QCOMPARE(window.project().name, QString());
-        QCOMPARE(window.windowTitle(), kPrefix);
+        QCOMPARE(window.windowTitle(), kTitle);
         QCOMPARE(window.project().pargenPath, kSep + "pargen.xml");
 
         int opened = 0;
         window.setEditorOpener(program.child(&window, "btn_RCOB"), [&] { ++opened; });
-        for (const char* name : {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB", "CreateBin"})
+        for (const char* name :
+             {"btn_Prm_Gen", "btn_RCOB", "btn_Info_RCOB", "btn_TCOB", "btn_Info_TCOB", "CreateBin", "RegisterMap"})
             program.click(name);
         QCOMPARE(opened, 0);
-        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>(6, ShownBox{ShownBox::Plain, "Project not valid"}));
+        QCOMPARE(program.fake.boxes.shown, std::vector<ShownBox>(7, ShownBox{ShownBox::Plain, "Project not valid"}));
     }
 
-    void openCancelledAfterNewGivesTheSeparatorForm()
+    void openCancelledKeepsTheProjectAndItsTitle()
     {
         Program program;
         TFTrelvanteFirmWare& window = program.start();
         QVERIFY(program.newProject({"Boiler2"}));
         program.click("open");
         QCOMPARE(program.fake.folders.calls.at(0).initial, program.projects() + kSep + "Boiler2");
-        QCOMPARE(window.project().name, kSep + "Boiler2");
-        QCOMPARE(window.windowTitle(), kPrefix + kSep + "Boiler2");
+        QCOMPARE(window.project().name, QString("Boiler2"));
+        QCOMPARE(window.project().folder, program.projects() + kSep + "Boiler2");
+        QCOMPARE(window.windowTitle(), kPrefix + "Boiler2");
+    }
+
+    // Nothing restored: a cancelled Open keeps the remembered name, to be restored once its
+    // folder is back.
+    void openCancelledWithNothingRestoredKeepsTheRememberedName()
+    {
+        Program program;
+        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        TFTrelvanteFirmWare& window = program.start();
+        program.click("open");
+        QCOMPARE(window.windowTitle(), kTitle);
+        QCOMPARE(window.project().folder, program.projects());
+        program.click("LbButton1");
+        QVERIFY(program.readIni().find("projectname=Boiler2") != std::string::npos);
     }
 };
 

@@ -77,15 +77,24 @@ private slots:
     }
 
     // Found and pressed by its name through the accessibility layer, as a screen reader does.
+    void withoutAProjectItSaysSoAndOpensNothing_data()
+    {
+        QTest::addColumn<bool>("projectsItself");
+        QTest::newRow("no project folder") << false;
+        QTest::newRow("PROJECTS itself: nothing restored") << true;
+    }
     void withoutAProjectItSaysSoAndOpensNothing()
     {
+        QFETCH(bool, projectsItself);
         Program program;
         program.makeFolder("Boiler2");
-        program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
+        if (!projectsItself) program.writeIni("[lastproj]\nprojectname=\\Boiler2\n");
         TFTrelvanteFirmWare& window = program.start();
-        QDir(program.projects() + kSep + "Boiler2").removeRecursively();
-        program.click("open");  // cancelled with the folder gone: no project
-        QCOMPARE(window.project().folder, QString());
+        if (!projectsItself) {
+            QDir(program.projects() + kSep + "Boiler2").removeRecursively();
+            program.click("open");  // cancelled with the folder gone: no project
+        }
+        QCOMPARE(window.project().folder, projectsItself ? program.projects() : QString());
 
         QAccessibleInterface* windowInterface = QAccessible::queryAccessibleInterface(&window);
         QAccessibleInterface* found = nullptr;
@@ -102,6 +111,7 @@ private slots:
         found->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QTRY_COMPARE(program.fake.boxes.shown, (std::vector<ShownBox>{{ShownBox::Plain, "Project not valid"}}));
         QVERIFY(program.fake.desktop.opened.isEmpty());
+        QVERIFY(!QFileInfo::exists(program.projects() + kSep + "register-map.html"));
     }
 
     void writesTheMapIntoTheProjectAndOpensItsFile()
@@ -118,6 +128,25 @@ private slots:
         QVERIFY(test::ReadText(map).starts_with("<!DOCTYPE html>"));
         QCOMPARE(program.fake.desktop.opened, QStringList{QUrl::fromLocalFile(FromPath(map)).toString()});
         QVERIFY(program.fake.desktop.opened.front().startsWith("file://"));
+    }
+
+    // The map is there, but nothing shows it: the user is told where it is.
+    void withoutABrowserItSaysWhereTheMapWasWritten()
+    {
+        Program program;
+        const auto project = ExampleProject(program);
+        program.fake.desktop.openSucceeds = false;
+        program.start();
+
+        program.click("RegisterMap");
+        const auto map = project / "register-map.html";
+        QVERIFY(std::filesystem::is_regular_file(map));
+        QCOMPARE(program.fake.desktop.opened, QStringList{QUrl::fromLocalFile(FromPath(map)).toString()});
+        QCOMPARE(program.fake.boxes.shown,
+                 (std::vector<ShownBox>{{ShownBox::Plain, "The register map was written to " +
+                                                              QDir::toNativeSeparators(FromPath(map)) +
+                                                              ".\n\nNo browser could be started to show it: open the "
+                                                              "file in a browser."}}));
     }
 
     void aMapThatCannotBeWrittenShowsTheErrorAndOpensNothing()

@@ -1,5 +1,6 @@
 // Grabs the shell's windows to PNG files in the folder given as the first argument.
 #include "editors/communication_dialog.h"
+#include "platform/message_boxes.h"
 #include "shell/about_box.h"
 #include "shell/firmware_dialog.h"
 #include "shell/main_window.h"
@@ -12,6 +13,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Grabs the message box that the click shows, as the user sees it, and closes it.
+void GrabMessage(QPushButton* button, const QString& file)
+{
+    QTimer::singleShot(200, [file] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->grab().save(file);
+            box->close();
+        }
+    });
+    button->click();
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -55,5 +74,21 @@ int main(int argc, char* argv[])
     communication->findChild<QLineEdit*>("E_Pri_Des")->setText("10");
     communication->findChild<QLineEdit*>("E_PGN1")->setText("11");
     communication->grab().save(out + "/communication.png");
+    communication->hide();
+
+    // The messages of the main window, in the system's own message boxes: PROJECTS chosen in Open
+    // project, and a register map that no browser shows.
+    trelvant::QtMessageBoxes boxes;
+    trelvant::test::RecordingPlatform shown;
+    trelvant::Platform real{boxes, shown.folders, shown.desktop, shown.clock, shown.files};
+    std::filesystem::create_directories(program / "PROJECTS" / "Boiler2");
+    trelvant::TFTrelvanteFirmWare messages(trelvant::FromPath(program.path()), real);
+    messages.show();
+    shown.folders.answer = messages.projectsFolder();
+    GrabMessage(messages.findChild<QPushButton*>("open"), out + "/open_projects_refused.png");
+    shown.folders.answer = messages.projectsFolder() + QDir::separator() + "Boiler2";
+    messages.findChild<QPushButton*>("open")->click();
+    shown.desktop.openSucceeds = false;
+    GrabMessage(messages.findChild<QPushButton*>("RegisterMap"), out + "/register_map_no_browser.png");
     return 0;
 }

@@ -77,9 +77,14 @@ public:
         started.push_back({program, arguments, workingFolder});
         return startSucceeds;
     }
-    void openUrl(const QString& address) override { opened.push_back(address); }
+    bool openUrl(const QString& address) override
+    {
+        opened.push_back(address);
+        return openSucceeds;
+    }
 
     bool startSucceeds = true;
+    bool openSucceeds = true;  // false: the desktop could not start a browser
     std::vector<Start> started;
     QStringList opened;
 };
