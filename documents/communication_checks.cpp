@@ -24,8 +24,8 @@ std::optional<std::string> CommunicationCheckFailure(const PargenValues& values)
 {
     const std::int32_t timeOut = StrToIntDef(values.TimeOut_Data, -1);
     const std::int32_t timeOutRegister = StrToIntDef(values.TO_ModReg, -1);
-    if (!within(timeOut, 0, 255)) return "Error! The Time Out Data must to be between 0 and 255 seconds";
-    if (!within(timeOutRegister, 1, 65535)) return "Error! The Modbus Register must to be between 1 and 65535 seconds";
+    if (!within(timeOut, 0, 255)) return "Error! The Time Out Data must be between 0 and 255 seconds";
+    if (!within(timeOutRegister, 1, 65535)) return "Error! The Modbus Register must be between 1 and 65535 seconds";
     if (!values.En_Rem_Req) return std::nullopt;
 
     const std::array<Register, 5> registers = {{
@@ -38,7 +38,7 @@ std::optional<std::string> CommunicationCheckFailure(const PargenValues& values)
     for (std::size_t i = 1; i < registers.size(); ++i)
         if (!within(registers[i].value, 1, 65535))
             return "Error! The Modbus Register for " + std::string(registers[i].name) +
-                   " must to be between 1 and 65535 seconds";
+                   " must be between 1 and 65535 seconds";
     // Every pair, in the order of the list: the time-out register against each of the others,
     // then the priority and destination against those after it, and so on.
     for (std::size_t i = 0; i < registers.size(); ++i)

@@ -17,11 +17,11 @@ struct RowCheck {
 };
 
 const RowCheck kReceiveChecks[] = {
-    {1, 0, 239, "!! The ID Device must to be between 0 and 239"},
+    {1, 0, 239, "!! The ID Device must be between 0 and 239"},
 };
 const RowCheck kTransmitChecks[] = {
     {0, 0, 7, "!! The Priority of J1939 frame must be between 0 and 7"},
-    {1, 0, 1, "!! The Data Page of J1939 frame must be or 0 or 1"},
+    {1, 0, 1, "!! The Data Page of J1939 frame must be either 0 or 1"},
     {3, 0, 239, "!! The ID Device must be between 0 and 239"},
 };
 

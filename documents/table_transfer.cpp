@@ -106,6 +106,7 @@ ByteMapImport TransferByteMapRecords(ByteMap& byteMap, const std::vector<Workboo
         }
         if (n > byteMap.size()) {
             ++result.skipped;
+            result.skippedRecords.push_back({r, n});
             continue;
         }
         RefuseControlCharacters(record, r, 0);
@@ -130,6 +131,26 @@ ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookR
                     std::to_string(room) + " rows");
     byteMap = std::move(imported);
     return result;
+}
+
+std::string ByteMapImportSummary(const ByteMapImport& import, std::string_view sheet, std::size_t frames)
+{
+    const auto counted = [](std::size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string summary = std::string(sheet) + ": " + counted(import.imported, "register", "registers") + " imported";
+    if (import.skipped == 0) return summary;
+    summary += ", " + counted(import.skipped, "row", "rows") + " skipped: ";
+    const std::size_t named = std::min(import.skippedRecords.size(), kNamedSkippedRows);
+    for (std::size_t i = 0; i < named; ++i) {
+        const SkippedRecord& skipped = import.skippedRecords[i];
+        if (i > 0) summary += ", ";
+        summary += "row " + std::to_string(WorksheetRow(skipped.record)) + " names frame " + std::to_string(skipped.frame);
+    }
+    if (import.skipped > named) summary += " and " + std::to_string(import.skipped - named) + " more";
+    // After a list of rows a comma would read as one more of them.
+    summary += (import.skipped == 1 ? ", the list has " : "; the list has ") + std::to_string(frames);
+    return summary;
 }
 
 std::string FrameListCsv(const std::vector<FrameRow>& rows)

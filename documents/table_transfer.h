@@ -41,20 +41,39 @@ FrameListImport ImportFrameRows(const std::vector<WorkbookRecord>& records, Dire
 
 // A byte map import: every register entry of every frame entry is dropped, then each record
 // (Index, frame number, PosComp) is appended to the frame entry numbered by the low 7 bits of
-// its frame number; records naming a frame beyond the frame entries are skipped. A frame
+// its frame number; records naming a frame beyond the frame entries are skipped, and each is
+// listed with the frame it names. A frame
 // number that is not an integer, a number whose low 7 bits are 0 or a record of fewer than
 // three fields stops the import there: the entries appended before stay, and the stop says
 // which record (counted from 0) ended it. A field it takes (a frame number it reads) that holds a
 // control character throws Error as ImportFrameRows does. An import that would give the byte map more register
 // entries than the image has room for (kMaxReceiveMapRows, kMaxTransmitMapRows) throws Error with
 // both numbers and leaves byteMap as it was.
+struct SkippedRecord {
+    std::size_t record;  // counted from 0
+    std::size_t frame;   // the frame number it names, its low 7 bits
+    bool operator==(const SkippedRecord&) const = default;
+};
 struct ByteMapImport {
     std::size_t imported = 0;
-    std::size_t skipped = 0;              // records of frames beyond the frame entries
-    std::optional<std::size_t> stoppedAt;  // the record that ended the import
+    std::size_t skipped = 0;                    // records of frames beyond the frame entries
+    std::vector<SkippedRecord> skippedRecords;  // those records, in worksheet order
+    std::optional<std::size_t> stoppedAt;       // the record that ended the import
     std::string stopReason;
 };
 ByteMapImport ImportByteMapRecords(ByteMap& byteMap, const std::vector<WorkbookRecord>& records, Direction direction);
+
+// The row of the worksheet that holds a record (counted from 0): the title is row 1.
+inline std::size_t WorksheetRow(std::size_t record)
+{
+    return record + 2;
+}
+
+// What an import that was taken did, for the user: "RInfoCob: 3 registers imported, 1 row
+// skipped: row 3 names frame 9, the list has 4". The first kNamedSkippedRows skipped rows are
+// named, the others counted ("and 2 more").
+inline constexpr std::size_t kNamedSkippedRows = 3;
+std::string ByteMapImportSummary(const ByteMapImport& import, std::string_view sheet, std::size_t frames);
 
 // The export files' bytes, every line ended by CR LF. Frame lists: the title line, then for each
 // row of the list (it ends before the first row whose first data column is empty, at most 250

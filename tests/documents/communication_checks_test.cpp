@@ -48,8 +48,8 @@ PargenValues off(const char* timeOut, const char* timeOutRegister, const char* r
     return values;
 }
 
-const std::string kTimeOut = "Error! The Time Out Data must to be between 0 and 255 seconds";
-const std::string kRegister = "Error! The Modbus Register must to be between 1 and 65535 seconds";
+const std::string kTimeOut = "Error! The Time Out Data must be between 0 and 255 seconds";
+const std::string kRegister = "Error! The Modbus Register must be between 1 and 65535 seconds";
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommunicationChecks, testing::Values(
     CheckCase{"Defaults", PargenValues{}, std::nullopt},
@@ -66,13 +66,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommunicationChecks, testing::Values(
     CheckCase{"Register65536", off("0", "65536"), kRegister},
     CheckCase{"RequestsOffLetAnythingThrough", off("0", "1", "x"), std::nullopt},
     CheckCase{"PriorityOutOfRange", requesting("0", "1", "0", "3", "4", "5"),
-              "Error! The Modbus Register for Priority and Destination must to be between 1 and 65535 seconds"},
+              "Error! The Modbus Register for Priority and Destination must be between 1 and 65535 seconds"},
     CheckCase{"Pgn1OutOfRange", requesting("0", "1", "2", "65536", "4", "5"),
-              "Error! The Modbus Register for PGN Part 1 must to be between 1 and 65535 seconds"},
+              "Error! The Modbus Register for PGN Part 1 must be between 1 and 65535 seconds"},
     CheckCase{"Pgn2NotANumber", requesting("0", "1", "2", "3", "x", "5"),
-              "Error! The Modbus Register for PGN Part 2 must to be between 1 and 65535 seconds"},
+              "Error! The Modbus Register for PGN Part 2 must be between 1 and 65535 seconds"},
     CheckCase{"SourceEmpty", requesting("0", "1", "2", "3", "4", ""),
-              "Error! The Modbus Register for Source Address must to be between 1 and 65535 seconds"},
+              "Error! The Modbus Register for Source Address must be between 1 and 65535 seconds"},
     CheckCase{"RegisterIsPriority", requesting("0", "1", "1", "3", "4", "5"),
               "Error! The Modbus Register cannot be equal to Priority and Destination"},
     CheckCase{"RegisterIsPgn1InHex", requesting("0", "10", "2", "$A", "4", "5"),
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommunicationChecks, testing::Values(
               "Error! The PGN Part 2 cannot be equal to Source Address"},
     CheckCase{"FiveDifferentRegisters", requesting("0", "1", "2", "3", "4", "65535"), std::nullopt},
     CheckCase{"RangeBeforeEquality", requesting("0", "1", "1", "0", "4", "5"),
-              "Error! The Modbus Register for PGN Part 1 must to be between 1 and 65535 seconds"}),
+              "Error! The Modbus Register for PGN Part 1 must be between 1 and 65535 seconds"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -29,9 +29,9 @@ TEST_P(FrameRowChecks, NameTheFirstFailureOnly)
     EXPECT_EQ(CheckFrameRows(c.direction, c.rows), c.message);
 }
 
-const char* const kReceiveIdDevice = "!! The ID Device must to be between 0 and 239";
+const char* const kReceiveIdDevice = "!! The ID Device must be between 0 and 239";
 const char* const kPriority = "!! The Priority of J1939 frame must be between 0 and 7";
-const char* const kDataPage = "!! The Data Page of J1939 frame must be or 0 or 1";
+const char* const kDataPage = "!! The Data Page of J1939 frame must be either 0 or 1";
 const char* const kTransmitIdDevice = "!! The ID Device must be between 0 and 239";
 
 std::string InRow(int row, const char* message)

@@ -244,6 +244,49 @@ TEST(ByteMapImportRoom, MoreEntriesThanTheImageHoldsAreRefusedAndChangeNothing)
     }
 }
 
+// What the editor says when an import is taken: registers imported and the rows skipped, each
+// named by its worksheet row (the title is row 1) and the frame it names, up to three of them.
+TEST(ByteMapImportSummary, NamesTheSkippedRowsByWorksheetRowAndFrame)
+{
+    struct Case {
+        const char* name;
+        int frames;
+        std::vector<WorkbookRecord> records;
+        std::vector<SkippedRecord> skipped;
+        const char* summary;
+    };
+    const Case cases[] = {
+        {"nothing skipped", 2, {{"10", "1", "33"}, {"11", "2", "8"}}, {}, "RInfoCob: 2 registers imported"},
+        {"one register", 2, {{"10", "1", "33"}}, {}, "RInfoCob: 1 register imported"},
+        {"no records", 2, {}, {}, "RInfoCob: 0 registers imported"},
+        {"frame 9 of a list of 4",
+         4,
+         {{"10", "1", "33"}, {"11", "9", "8"}, {"12", "2", "0"}, {"13", "4", "1"}},
+         {{1, 9}},
+         "RInfoCob: 3 registers imported, 1 row skipped: row 3 names frame 9, the list has 4"},
+        {"frame 137 is frame 9", 4, {{"11", "137", "8"}}, {{0, 9}},
+         "RInfoCob: 0 registers imported, 1 row skipped: row 2 names frame 9, the list has 4"},
+        {"two rows", 2, {{"10", "5", "1"}, {"11", "1", "1"}, {"12", "6", "1"}}, {{0, 5}, {2, 6}},
+         "RInfoCob: 1 register imported, 2 rows skipped: row 2 names frame 5, row 4 names frame 6; the list has 2"},
+        {"three named, two more",
+         1,
+         {{"1", "2", "1"}, {"2", "3", "1"}, {"3", "1", "1"}, {"4", "4", "1"}, {"5", "5", "1"}, {"6", "6", "1"}},
+         {{0, 2}, {1, 3}, {3, 4}, {4, 5}, {5, 6}},
+         "RInfoCob: 1 register imported, 5 rows skipped: row 2 names frame 2, row 3 names frame 3, "
+         "row 5 names frame 4 and 2 more; the list has 1"},
+        {"an empty frame list", 0, {{"1", "1", "1"}}, {{0, 1}},
+         "RInfoCob: 0 registers imported, 1 row skipped: row 2 names frame 1, the list has 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ByteMap map = FramesWithOldEntries(c.frames, Direction::Receive);
+        const ByteMapImport import = ImportByteMapRecords(map, c.records, Direction::Receive);
+        EXPECT_EQ(import.skippedRecords, c.skipped);
+        EXPECT_EQ(import.skipped, c.skipped.size());
+        EXPECT_EQ(ByteMapImportSummary(import, "RInfoCob", map.size()), c.summary);
+    }
+}
+
 TEST(Exports, FrameListLinesEndAtTheFirstRowWithoutItsFirstColumn)
 {
     EXPECT_EQ(FrameListCsv({{"61444", "0", "Y", "Engine"}, {"0xFEF1", "3", "", ""}, {"", "7"}, {"1", "2"}}),
