@@ -3,7 +3,6 @@
 #include "documents/byte_map_document.h"
 #include "documents/integer_conversion.h"
 #include "documents/pargen_document.h"
-#include "documents/reading_report.h"
 #include "documents/table_transfer.h"
 #include "platform/common_look.h"
 #include "platform/error.h"
@@ -13,25 +12,30 @@
 #include "platform/platform.h"
 #include "project/project_state.h"
 
-#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QTabWidget>
 
 #include <algorithm>
+#include <optional>
 
 namespace trelvant {
 namespace {
 
-constexpr int kMaxByteChoice = 8;  // B8
 constexpr int kPanelHeight = 41;
 constexpr int kLabelHeight = 16;
 constexpr int kEditHeight = 21;
 constexpr int kRegisterButtonWidth = 90;
 constexpr int kRegisterButtonHeight = 25;
+constexpr int kRegisterButtonStep = kRegisterButtonHeight + 4;
 
 // Sizes that differ between the two editors: the client area and the frame list's width, which
 // holds two columns in the receive editor and four in the transmit editor.
@@ -52,23 +56,9 @@ QLabel* Caption(QWidget* parent, const QString& text, int x, int y, int width)
     return label;
 }
 
-// A register list or the frame list with its caption label, through which the user and
-// accessibility tools find it.
-SelectionList* List(QWidget* parent, const char* name, QLabel* caption, const QRect& place)
+QString Counted(std::size_t n, const char* one, const char* many)
 {
-    auto* list = new SelectionList(parent);
-    list->setObjectName(QString::fromLatin1(name));
-    list->setGeometry(place);
-    list->setAccessibleName(caption->text());
-    caption->setBuddy(list);
-    return list;
-}
-
-QStringList ByteChoices()
-{
-    QStringList items{QStringLiteral("none")};
-    for (int b = 1; b <= kMaxByteChoice; ++b) items << QStringLiteral("B%1").arg(b);
-    return items;
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption, QStyle::StandardPixmap picture,
@@ -78,32 +68,6 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption, Q
     button->setGeometry(x, y, kRegisterButtonWidth, kRegisterButtonHeight);
     return button;
 }
-
-// Hands the frame lines to the frame list and shows the reading pass's messages.
-class FrameListReport final : public ReadingReport {
-public:
-    FrameListReport(QListWidget* frames, MessageBoxes& boxes, QWidget* parent)
-        : frames_(frames), boxes_(boxes), parent_(parent)
-    {
-    }
-
-    void frame(const std::vector<std::string>& texts) override
-    {
-        QString line;
-        for (std::size_t i = 0; i < texts.size(); ++i) {
-            if (i > 0) line += QLatin1Char('\t');
-            line += QString::fromStdString(texts[i]);
-        }
-        frames_->addItem(line);
-    }
-
-    void error(const std::string& message) override { boxes_.plain(parent_, QString::fromStdString(message)); }
-
-private:
-    QListWidget* frames_;
-    MessageBoxes& boxes_;
-    QWidget* parent_;
-};
 
 }  // namespace
 
@@ -119,8 +83,9 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     const Shape& shape = transmit() ? kTransmitShape : kReceiveShape;
     clientSize_ = QSize(shape.width, shape.height);
     setFixedSize(clientSize_);
-    // The controls stand on a body of the client size that scrolls when the screen is smaller.
-    QWidget* body = MakeScrollingBody(this, clientSize_);
+    // The notebook stands on a body that scrolls when the screen is smaller than the dialog; the
+    // button bar stays below it, in sight at any scale.
+    QWidget* body = MakeScrollingBody(this, QSize(shape.width, shape.height - kPanelHeight));
 
     auto* notebook = new QTabWidget(body);
     notebook->setObjectName(QStringLiteral("TabbedNotebook1"));
@@ -130,49 +95,61 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     notebook->addTab(page, QStringLiteral("Can0-ModBus"));
     const int pageHeight = notebook->height() - notebook->tabBar()->sizeHint().height() - 6;
 
-    // The register list at the left, the frame list beside it, the register's fields and
+    // The register list at the left, wide enough for "65535  B8 B8" and the mark of its findings,
+    // the frame list beside it, the check's findings line under both, the register's fields and
     // buttons in a column at the right.
     const int listTop = 44;
-    const int listHeight = pageHeight - listTop - 8;
-    const int registerListX = 8, registerListWidth = 74;
+    const int listHeight = pageHeight - listTop - 8 - kLabelHeight - 4;
+    const int registerListX = 8, registerListWidth = 106;
     const int frameListX = registerListX + registerListWidth + 8;
-    const int columnX = frameListX + shape.frameListWidth + 12;
+    const int columnX = frameListX + shape.frameListWidth + 8;
     const int columnWidth = shape.width - 8 - columnX - 8;
 
     QLabel* framesCaption = Caption(page, QStringLiteral("Correlated"), frameListX, 6, shape.frameListWidth);
     QLabel* registersCaption = Caption(page, QStringLiteral("MODBUS"), registerListX, 24, registerListWidth);
-    LIndMbCanA_ = List(page, "LIndMbCanA", registersCaption,
+    LIndMbCanA_ = MakeSelectionList(page, "LIndMbCanA", registersCaption,
                        QRect(registerListX, listTop, registerListWidth, listHeight));
-    LPdoCanA_ = List(page, "LPdoCanA", framesCaption, QRect(frameListX, listTop, shape.frameListWidth, listHeight));
+    LIndMbCanA_->setAccessibleDescription(QStringLiteral("Index, high byte, low byte"));
+    LIndMbCanA_->setItemDelegate(new TabStopDelegate(LIndMbCanA_, shape.tabStopUnits));
+    LPdoCanA_ = MakeSelectionList(page, "LPdoCanA", framesCaption, QRect(frameListX, listTop, shape.frameListWidth, listHeight));
     auto* frameHeading = new ColumnHeading(QString::fromLatin1(shape.frameHeading), page, LPdoCanA_, shape.tabStopUnits);
     frameHeading->setGeometry(frameListX, 24, shape.frameListWidth, kLabelHeight);
     frameHeading->setObjectName(QStringLiteral("FrameHeading"));
     LPdoCanA_->setAccessibleDescription(frameHeading->text());
     LPdoCanA_->setItemDelegate(new TabStopDelegate(LPdoCanA_, shape.tabStopUnits));
+    findingsLine_ = new FindingsLine(page);
+    findingsLine_->setGeometry(registerListX, listTop + listHeight + 4, frameListX + shape.frameListWidth - registerListX,
+                               kLabelHeight);
 
     QLabel* indexCaption = Caption(page, QStringLiteral("Index MODBUS"), columnX, 6, columnWidth);
     EindexA_ = new QLineEdit(page);
     EindexA_->setObjectName(QStringLiteral("EindexA"));
     EindexA_->setGeometry(columnX, 24, 100, kEditHeight);
     indexCaption->setBuddy(EindexA_);
+    // Return in the field stores the register instead of pressing OK.
+    EindexA_->installEventFilter(this);
+    connect(EindexA_, &QLineEdit::textEdited, this, [this] { indexEdited_ = true; });
 
-    // Each radio group with the register byte its choice is translated into beside it.
+    // Each radio group with the register byte its choice is translated into beside it; the
+    // accessibility tools name a group after that byte.
     const QString groupTitle = QStringLiteral("Selected Frame Byte");
     const int groupWidth = std::max(112, QFontMetrics(font()).horizontalAdvance(groupTitle) + 20);
     const int groupHeight = 114;
-    const auto byteGroup = [&](const char* groupName, const QString& registerByte, int y) {
-        auto* group = new RadioGroup(page, groupName, groupTitle, ByteChoices(), 2);
+    const auto byteGroup = [&](const char* groupName, const QString& registerByte, const QString& spoken, int y) {
+        auto* group = new RadioGroup(page, groupName, groupTitle, ByteChoiceItems(), 2);
         group->setGeometry(columnX, y, groupWidth, groupHeight);
-        group->setAccessibleDescription(QStringLiteral("Tanslate in ") + registerByte);
-        const int besideX = columnX + groupWidth + 6, besideWidth = columnWidth - groupWidth - 6;
-        Caption(page, QStringLiteral("Tanslate in"), besideX, y + 40, besideWidth);
+        group->setAccessibleName(spoken);
+        group->setAccessibleDescription(QStringLiteral("Translate in ") + registerByte);
+        const int besideX = columnX + groupWidth + 4, besideWidth = columnWidth - groupWidth - 4;
+        Caption(page, QStringLiteral("Translate in"), besideX, y + 40, besideWidth);
         QLabel* target = Caption(page, registerByte, besideX, y + 56, besideWidth);
         target->setWordWrap(true);
-        target->setFixedHeight(2 * kLabelHeight);
+        target->setFixedHeight(3 * kLabelHeight);
         return group;
     };
-    PoscompMsbA_ = byteGroup("PoscompMsbA", QStringLiteral("High MODBUS Byte"), 54);
-    PoscompLsbA_ = byteGroup("PoscompLsbA", QStringLiteral("Low MODBUS Byte"), 54 + groupHeight + 6);
+    PoscompMsbA_ = byteGroup("PoscompMsbA", QStringLiteral("High MODBUS Byte"), QStringLiteral("High byte"), 54);
+    PoscompLsbA_ = byteGroup("PoscompLsbA", QStringLiteral("Low MODBUS Byte"), QStringLiteral("Low byte"),
+                             54 + groupHeight + 6);
     int buttonsTop = 54 + 2 * (groupHeight + 6) + 4;
 
     if (transmit()) {
@@ -186,50 +163,44 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
         CB_Send_J1939_->setAccessibleName(writeGroup->title());
         buttonsTop += 50 + 8;
     }
+    findings_ = std::make_unique<ByteMapFindings>(
+        direction_, ByteMapFindingControls{LPdoCanA_, LIndMbCanA_, EindexA_, PoscompMsbA_, PoscompLsbA_, CB_Send_J1939_,
+                                           findingsLine_});
+    findings_->watchFields(this, [this] { fieldChanged(); });
+    connect(findingsLine_, &FindingsLine::nextFinding, this, [this] { RunHandler(boxes_, this, [this] { goToFinding(1); }); });
+    connect(findingsLine_, &FindingsLine::previousFinding, this,
+            [this] { RunHandler(boxes_, this, [this] { goToFinding(-1); }); });
 
-    QPushButton* deleteButton = Button(page, "DELETEa", QStringLiteral("Delete"), QStyle::SP_TrashIcon, columnX, buttonsTop);
-    QPushButton* newButton =
-        Button(page, "NewA", QStringLiteral("New"), QStyle::SP_FileIcon, columnX, buttonsTop + kRegisterButtonHeight + 4);
-    QPushButton* modifyButton = Button(page, "ModifyA", QStringLiteral("Modify"), QStyle::SP_BrowserReload, columnX,
-                                       buttonsTop + 2 * (kRegisterButtonHeight + 4));
-    QPushButton* copyButton = Button(page, "copyA", QStringLiteral("Copy"), QStyle::SP_FileDialogContentsView, columnX,
-                                     buttonsTop + 3 * (kRegisterButtonHeight + 4));
-    QPushButton* pasteButton = Button(page, "PasteA", QStringLiteral("Paste"), QStyle::SP_DialogApplyButton, columnX,
-                                      buttonsTop + 4 * (kRegisterButtonHeight + 4));
+    const auto registerButton = [&](const char* name, const QString& caption, QStyle::StandardPixmap picture, int row) {
+        return Button(page, name, caption, picture, columnX, buttonsTop + row * kRegisterButtonStep);
+    };
+    QPushButton* deleteButton = registerButton("DELETEa", QStringLiteral("Delete"), QStyle::SP_TrashIcon, 0);
+    QPushButton* newButton = registerButton("NewA", QStringLiteral("New"), QStyle::SP_FileIcon, 1);
+    QPushButton* modifyButton = registerButton("ModifyA", QStringLiteral("Modify"), QStyle::SP_BrowserReload, 2);
+    QPushButton* copyButton = registerButton("copyA", QStringLiteral("Copy"), QStyle::SP_FileDialogContentsView, 3);
+    QPushButton* pasteButton = registerButton("PasteA", QStringLiteral("Paste"), QStyle::SP_DialogApplyButton, 4);
 
-    auto* panel = new QWidget(body);
-    panel->setObjectName(QStringLiteral("PanelBColor1"));
-    panel->setGeometry(0, shape.height - kPanelHeight, shape.width, kPanelHeight);
-    const int panelButtonTop = (kPanelHeight - 23) / 2;
-    bitbtn1_ = MakeFlatButton(panel, "bitbtn1", QStringLiteral("OK"), QStyle::SP_DialogOkButton);
-    bitbtn1_->setGeometry(12, panelButtonTop, 69, 23);
-    bitbtn1_->setDefault(true);
-    QPushButton* cancel = MakeFlatButton(panel, "bitbtn2", QStringLiteral("Cancel"), QStyle::SP_DialogCancelButton);
-    cancel->setGeometry(92, panelButtonTop, 69, 23);
-    QPushButton* exportButton = MakeFlatButton(panel, "button1", QStringLiteral("Export"), QStyle::SP_DialogSaveButton);
-    exportButton->setGeometry(shape.width - 2 * 89 - 24, panelButtonTop, 89, 23);
-    QPushButton* importButton = MakeFlatButton(panel, "bitbtn4", QStringLiteral("Import"), QStyle::SP_DialogOpenButton);
-    importButton->setGeometry(shape.width - 89 - 12, panelButtonTop, 89, 23);
+    // What Copy and Paste did, beside them.
+    statusLine_ = new QLabel(page);
+    statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    const int statusX = columnX + kRegisterButtonWidth + 8, statusTop = buttonsTop + 3 * kRegisterButtonStep + 4;
+    statusLine_->setGeometry(statusX, statusTop, shape.width - 8 - statusX - 8, pageHeight - statusTop - 4);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLine_->setWordWrap(true);
+
+    const ByteMapButtonBar bar = MakeByteMapButtonBar(this, kPanelHeight);
+    bitbtn1_ = bar.ok;
+    // A control the keyboard reaches from the button bar scrolls into sight, as one reached inside
+    // the body does.
+    auto* scroll = findChild<QScrollArea*>(QStringLiteral("ScrollingBody"), Qt::FindDirectChildrenOnly);
+    connect(qApp, &QApplication::focusChanged, this, [scroll, body](QWidget*, QWidget* now) {
+        if (now && body->isAncestorOf(now)) scroll->ensureWidgetVisible(now);
+    });
 
     // The keyboard follows the work: a frame, its registers, the register's fields, then the
-    // register buttons and the dialog's buttons. A radio group takes its place through its
-    // items, of which only the chosen one is a Tab stop.
-    QWidget* order[] = {LPdoCanA_,      LIndMbCanA_,  EindexA_,    PoscompMsbA_, PoscompLsbA_,
-                        CB_Send_J1939_, deleteButton, newButton,   modifyButton, copyButton,
-                        pasteButton,    bitbtn1_,     cancel,      exportButton, importButton};
-    QWidget* previous = nullptr;
-    const auto follow = [&](QWidget* widget) {
-        if (previous) setTabOrder(previous, widget);
-        previous = widget;
-    };
-    for (QWidget* widget : order) {
-        if (!widget) continue;
-        if (auto* group = qobject_cast<RadioGroup*>(widget)) {
-            for (QAbstractButton* item : group->items()) follow(item);
-        } else {
-            follow(widget);
-        }
-    }
+    // register buttons and the dialog's buttons.
+    ChainTabOrder({LPdoCanA_, LIndMbCanA_, EindexA_, PoscompMsbA_, PoscompLsbA_, CB_Send_J1939_, deleteButton, newButton,
+                   modifyButton, copyButton, pasteButton, bar.ok, bar.cancel, bar.exportButton, bar.importButton});
 
     connect(LPdoCanA_, &SelectionList::chosen, this, [this] { RunHandler(boxes_, this, [this] { LPdoCanAClick(); }); });
     connect(LIndMbCanA_, &SelectionList::chosen, this,
@@ -241,11 +212,12 @@ ByteMapEditor::ByteMapEditor(Direction mode, const char* name, const ProjectStat
     connectHandler(pasteButton, &ByteMapEditor::PasteAClick);
     connect(bitbtn1_, &QPushButton::clicked, this, [this] {
         // The dialog closes only once the byte map is written.
-        if (RunHandler(boxes_, this, [this] { BitBtn1Click(); })) accept();
+        bool written = false;
+        if (RunHandler(boxes_, this, [&] { written = BitBtn1Click(); }) && written) accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(importButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { BitBtn4Click(); }); });
-    connect(exportButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { Button1Click(); }); });
+    connect(bar.cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(bar.importButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { BitBtn4Click(); }); });
+    connect(bar.exportButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { Button1Click(); }); });
 }
 
 void ByteMapEditor::connectHandler(QPushButton* button, void (ByteMapEditor::*handler)())
@@ -264,15 +236,13 @@ void ByteMapEditor::showEvent(QShowEvent* event)
 
 void ByteMapEditor::FormShow()
 {
-    // Writing on request is offered only when the communication parameters allow it; the
-    // choice itself stays from the previous showing.
+    // Writing on request is offered only when the communication parameters allow it.
     if (transmit()) CB_Send_J1939_->setEnabled(WriteOnRequestEnabled(ToPath(project_.pargenPath)));
 
     LPdoCanA_->clear();
     LIndMbCanA_->clear();
-    EindexA_->clear();
-    PoscompMsbA_->setItemIndex(0);
-    PoscompLsbA_->setItemIndex(0);
+    showNoRegister();
+    statusLine_->clear();
     setWindowTitle(transmit() ? kTransmitCaption : kReceiveCaption);
 
     byteMap_.clear();
@@ -280,6 +250,8 @@ void ByteMapEditor::FormShow()
     FrameListReport report(LPdoCanA_, boxes_, this);
     byteMap_ = ReadByteMap(ToPath(project_.folder), direction_, report);
     shownMap_ = byteMap_;
+    findings_->load(ToPath(project_.folder));
+    findings_->checkMap(byteMap_);
     bitbtn1_->setFocus();
 }
 
@@ -290,25 +262,108 @@ void ByteMapEditor::reject()
     QDialog::reject();
 }
 
-void ByteMapEditor::LPdoCanAClick()
+bool ByteMapEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == EindexA_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            RunHandler(boxes_, this, [this] { EindexAReturn(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ByteMapEditor::showNoRegister()
+{
+    {
+        const QScopedValueRollback<bool> program(showingFields_, true);
+        EindexA_->clear();
+        PoscompMsbA_->setItemIndex(0);
+        PoscompLsbA_->setItemIndex(0);
+        if (transmit()) CB_Send_J1939_->setCurrentIndex(0);
+    }
+    indexEdited_ = false;
+    fieldsEdited_ = false;
+    showFieldFindings();
+}
+
+void ByteMapEditor::fieldChanged()
+{
+    if (showingFields_) return;
+    fieldsEdited_ = true;
+    showFieldFindings();
+}
+
+void ByteMapEditor::showFieldFindings()
+{
+    TClIndMB typed;
+    storeInto(typed);
+    findings_->showFields(byteMap_, LPdoCanA_->selectedRow(), LIndMbCanA_->selectedRow(), fieldsEdited_, typed);
+}
+
+void ByteMapEditor::mapChanged()
+{
+    findings_->checkMap(byteMap_);
+    showFieldFindings();
+}
+
+void ByteMapEditor::goToFinding(int direction)
+{
+    std::optional<ByteMapPosition> selected;
+    if (selectedRegister())
+        selected = ByteMapPosition{static_cast<std::size_t>(LPdoCanA_->selectedRow()),
+                                   static_cast<std::size_t>(LIndMbCanA_->selectedRow())};
+    const std::optional<ByteMapPosition> next = findings_->step(direction, selected);
+    if (!next) return;
+    if (LPdoCanA_->selectedRow() != static_cast<int>(next->frame)) {
+        LPdoCanA_->select(static_cast<int>(next->frame));
+        LPdoCanAClick();
+    }
+    LIndMbCanA_->select(static_cast<int>(next->entry));
+    LIndMbCanAClick();
+    LIndMbCanA_->setFocus(Qt::ShortcutFocusReason);
+}
+
+void ByteMapEditor::listRegisters()
 {
     LIndMbCanA_->clear();
-    EindexA_->clear();
-    PoscompMsbA_->setItemIndex(0);
-    PoscompLsbA_->setItemIndex(0);
-    const int frame = LPdoCanA_->selectedRow();
-    if (frame < 0 || frame >= static_cast<int>(byteMap_.size())) return;
-    QStringList labels;
-    const std::size_t count = byteMap_[static_cast<std::size_t>(frame)].registers.size();
-    for (std::size_t k = 0; k < count; ++k) labels << QStringLiteral("Ind MB %1").arg(k);
-    LIndMbCanA_->addItems(labels);
+    const TClPdo* frame = selectedFrame();
+    if (!frame) return;
+    for (std::size_t k = 0; k < frame->registers.size(); ++k) {
+        LIndMbCanA_->addItem(QString());
+        relabel(static_cast<int>(k));
+    }
+    findings_->markRegisterList(LPdoCanA_->selectedRow());
+}
+
+void ByteMapEditor::relabel(int position)
+{
+    const TClPdo* frame = selectedFrame();
+    QListWidgetItem* item = LIndMbCanA_->item(position);
+    if (!frame || !item) return;
+    const QString label = RegisterLabel(frame->registers.at(static_cast<std::size_t>(position)));
+    item->setText(label);
+    item->setData(Qt::AccessibleTextRole, label);
+}
+
+void ByteMapEditor::LPdoCanAClick()
+{
+    listRegisters();
+    showNoRegister();
 }
 
 void ByteMapEditor::LIndMbCanAClick()
 {
     const TClIndMB* entry = selectedRegister();
     if (!entry) return;
+    fieldsEdited_ = false;
+    // A text that is not an integer stops the fields there; their marks follow all the same.
+    const QScopedValueRollback<bool> program(showingFields_, true);
+    const auto follow = qScopeGuard([this] { showFieldFindings(); });
     EindexA_->setText(QString::fromStdString(entry->Index));
+    indexEdited_ = false;
     showPosComp(StrToInt(entry->PosComp));
     if (transmit()) showWriteChoice(StrToInt(entry->Write_J1939));
 }
@@ -367,10 +422,23 @@ bool ByteMapEditor::indexIsFree(const TClIndMB* excluded)
         for (const TClIndMB& entry : frame.registers) {
             const std::int32_t stored = StrToInt(entry.Index);
             if (stored != StrToInt(typed) || &entry == excluded) continue;
-            boxes_.plain(this, kDuplicateIndex);
+            // The register that holds the index, found by its frame; as stored when typed otherwise.
+            QString holder = QStringLiteral("Index %1 is already used by frame %2 (PGN %3)")
+                                 .arg(QString::fromStdString(typed))
+                                 .arg(frame.NrPdo)
+                                 .arg(QString::fromStdString(frame.PGN));
+            if (entry.Index != typed) holder += QStringLiteral(", written there as ") + QString::fromStdString(entry.Index);
+            boxes_.plain(this, kDuplicateIndex + QStringLiteral("\n\n") + holder);
             return false;
         }
     return true;
+}
+
+std::size_t ByteMapEditor::registerCount() const
+{
+    std::size_t count = 0;
+    for (const TClPdo& frame : byteMap_) count += frame.registers.size();
+    return count;
 }
 
 void ByteMapEditor::NewAClick()
@@ -380,11 +448,14 @@ void ByteMapEditor::NewAClick()
 
     TClIndMB entry;
     storeInto(entry);
-    // The new label says "Mb"; a new selection of the frame numbers the labels as "MB".
-    const int before = LIndMbCanA_->count();
-    LIndMbCanA_->addItem(QStringLiteral("Ind Mb %1").arg(before));
-    LIndMbCanA_->select(before);
     frame->registers.push_back(std::move(entry));
+    const int position = LIndMbCanA_->count();
+    LIndMbCanA_->addItem(QString());
+    relabel(position);
+    LIndMbCanA_->select(position);
+    indexEdited_ = false;
+    fieldsEdited_ = false;
+    mapChanged();
 }
 
 void ByteMapEditor::ModifyAClick()
@@ -392,6 +463,10 @@ void ByteMapEditor::ModifyAClick()
     TClIndMB* entry = selectedRegister();
     if (!entry || !indexIsFree(entry)) return;
     storeInto(*entry);
+    relabel(LIndMbCanA_->selectedRow());
+    indexEdited_ = false;
+    fieldsEdited_ = false;
+    mapChanged();
 }
 
 void ByteMapEditor::DeleteAClick()
@@ -401,6 +476,29 @@ void ByteMapEditor::DeleteAClick()
     std::vector<TClIndMB>& registers = selectedFrame()->registers;
     registers.erase(registers.begin() + position);
     LIndMbCanA_->remove(position);
+    showNoRegister();
+    mapChanged();
+}
+
+void ByteMapEditor::EindexAReturn()
+{
+    const TClIndMB* entry = selectedRegister();
+    if (entry && SameIndex(EindexA_->text().toStdString(), entry->Index)) {
+        ModifyAClick();
+    } else if (selectedFrame()) {
+        NewAClick();
+    } else {
+        statusLine_->setText(QStringLiteral("Pick a frame in \"Correlated\" first: New adds the register to it."));
+    }
+}
+
+QString ByteMapEditor::describeFields() const
+{
+    QString fields = QStringLiteral("index %1, high %2, low %3")
+                         .arg(EindexA_->text().isEmpty() ? QStringLiteral("(empty)") : EindexA_->text(),
+                              ByteChoiceName(PoscompMsbA_->itemIndex()), ByteChoiceName(PoscompLsbA_->itemIndex()));
+    if (transmit()) fields += QStringLiteral(", write ") + CB_Send_J1939_->currentText();
+    return fields;
 }
 
 void ByteMapEditor::CopyAClick()
@@ -408,18 +506,50 @@ void ByteMapEditor::CopyAClick()
     buffer_.index = EindexA_->text().toStdString();
     buffer_.posComp = typedPosComp();
     if (transmit()) buffer_.write = writeChoice();
+    buffer_.filled = true;
+    statusLine_->setText(QStringLiteral("Copied: ") + describeFields());
 }
 
 void ByteMapEditor::PasteAClick()
 {
+    if (!buffer_.filled) {
+        statusLine_->setText(kNothingToPaste);
+        return;
+    }
+    const QScopedValueRollback<bool> program(showingFields_, true);
+    fieldsEdited_ = true;
+    const auto follow = qScopeGuard([this] { showFieldFindings(); });
     EindexA_->setText(QString::fromStdString(buffer_.index));
+    indexEdited_ = true;
     showPosComp(StrToInt(buffer_.posComp));
     if (transmit()) showWriteChoice(StrToInt(buffer_.write));
+    statusLine_->setText(QStringLiteral("Pasted: ") + describeFields() + QStringLiteral("; New or Modify stores it"));
 }
 
-void ByteMapEditor::BitBtn1Click()
+bool ByteMapEditor::indexNotStored()
 {
+    if (!indexEdited_) return false;
+    const std::string typed = EindexA_->text().toStdString();
+    const TClIndMB* entry = selectedRegister();
+    if (!entry) return !typed.empty();
+    return typed != entry->Index && !SameIndex(typed, entry->Index);
+}
+
+bool ByteMapEditor::BitBtn1Click()
+{
+    if (indexNotStored() &&
+        !boxes_.question(this, QStringLiteral("The index %1 typed in \"Index MODBUS\" was not stored with New or Modify."
+                                              "\n\nSave the byte map without it?")
+                                   .arg(EindexA_->text()))) {
+        EindexA_->setFocus();
+        return false;
+    }
+    // An Index that is not an integer stops the writer before anything is asked.
+    ByteMapRowOrder(byteMap_);
+    if (const std::optional<QString> question = findings_->saveQuestion(); question && !boxes_.question(this, *question))
+        return false;
     WriteByteMap(ToPath(project_.folder), direction_, byteMap_);
+    return true;
 }
 
 void ByteMapEditor::BitBtn4Click()
@@ -440,13 +570,16 @@ void ByteMapEditor::BitBtn4Click()
     }
     if (result.stoppedAt)
         throw Error(where + ", record " + std::to_string(*result.stoppedAt + 1) + ": " + result.stopReason);
+    if (const std::size_t held = registerCount();
+        held > 0 && !boxes_.question(this, QStringLiteral("Replace the %1 of the map?").arg(Counted(held, "register", "registers"))))
+        return;
 
-    // The frames stay; the register list shows again when the user picks a frame.
-    LIndMbCanA_->clear();
-    EindexA_->clear();
-    PoscompMsbA_->setItemIndex(0);
-    PoscompLsbA_->setItemIndex(0);
+    // The frames and the frame picked stay; its register list shows the new registers.
     byteMap_ = std::move(imported);
+    listRegisters();
+    showNoRegister();
+    mapChanged();
+    boxes_.plain(this, QString::fromStdString(ByteMapImportSummary(result, sheet.name, byteMap_.size())));
 }
 
 void ByteMapEditor::Button1Click()

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVariant>
 
 namespace trelvant {
@@ -77,7 +78,8 @@ void MarkField(QWidget* field, const PlaceFindings& findings)
             action->setToolTip(findings.tip);
         }
     } else {
-        // Any other field carries the icon in its top right corner.
+        // Any other field carries the icon in its top right corner; a drop-down left of its arrow,
+        // which stays in sight.
         auto* marker = field->findChild<QLabel*>(QStringLiteral("findingMarker"), Qt::FindDirectChildrenOnly);
         if (!marker && !findings.empty()) {
             marker = new QLabel(field);
@@ -88,6 +90,14 @@ void MarkField(QWidget* field, const PlaceFindings& findings)
             const int side = field->fontMetrics().height() * 3 / 4;
             if (findings.worst) marker->setPixmap(FindingIcon(*findings.worst).pixmap(side, side));
             marker->setGeometry(field->width() - side - 2, 2, side, side);
+            if (auto* dropDown = qobject_cast<QComboBox*>(field)) {
+                QStyleOptionComboBox option;
+                option.initFrom(dropDown);
+                option.editable = dropDown->isEditable();
+                const QRect arrow =
+                    dropDown->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, dropDown);
+                marker->move(arrow.left() - side - 2, (field->height() - side) / 2);
+            }
             marker->setVisible(!findings.empty());
             marker->raise();
         }

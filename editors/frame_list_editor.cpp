@@ -2,6 +2,9 @@
 
 #include "documents/frame_rows.h"
 #include "documents/table_transfer.h"
+#include "editors/finding_marks.h"
+#include "editors/frame_grid.h"
+#include "editors/frame_grid_findings.h"
 #include "platform/common_look.h"
 #include "platform/error.h"
 #include "platform/error_boundary.h"
@@ -11,17 +14,10 @@
 #include "project/project_state.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QHeaderView>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
-#include <QScrollBar>
-#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -42,241 +38,8 @@ const Column kReceiveColumns[] = {{"N", 64}, {"PGN", 115}, {"ID Device", 91}, {"
 const Column kTransmitColumns[] = {{"N", 64},  {"Priority", 74}, {"Data Page", 76},
                                    {"PGN", 98}, {"ID Device", 79}, {"Mnemonic", 159}};
 
-constexpr int kRowHeight = 21;
 constexpr int kPanelHeight = 41;
 const QColor kFixedCells(236, 233, 216);
-
-const QString kGridFont = QStringLiteral("font-family: Tahoma, \"DejaVu Sans\", sans-serif; font-size: 11px;");
-
-// The image builder sets a frame's delete flag for "Y" and "y": the cell shows both ticked.
-bool Ticked(const QString& text)
-{
-    return text == QStringLiteral("Y") || text == QStringLiteral("y");
-}
-
-// Ctrl+Tab and Ctrl+Shift+Tab leave the grid, as in the toolkit's other grids; Tab and Shift+Tab
-// move from cell to cell.
-bool IsLeaveKey(const QKeyEvent* key)
-{
-    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && (key->modifiers() & Qt::ControlModifier);
-}
-
-bool LeavesForward(const QKeyEvent* key)
-{
-    return key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
-}
-
-// The Delete cell's item. Its text is what the document holds ("Y", "N", ...); its check state,
-// through which assistive technology reads and toggles the cell as a check box, follows the text,
-// and a toggle writes "Y" or "N".
-class DeleteCellItem final : public QTableWidgetItem {
-public:
-    explicit DeleteCellItem(const QString& text = QString()) : QTableWidgetItem(text, UserType)
-    {
-        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    }
-
-    QTableWidgetItem* clone() const override { return new DeleteCellItem(text()); }
-
-    QVariant data(int role) const override
-    {
-        if (role == Qt::CheckStateRole) return static_cast<int>(Ticked(text()) ? Qt::Checked : Qt::Unchecked);
-        return QTableWidgetItem::data(role);
-    }
-
-    void setData(int role, const QVariant& value) override
-    {
-        if (role == Qt::CheckStateRole) {
-            const bool tick = value.toInt() == Qt::Checked;
-            QTableWidgetItem::setData(Qt::DisplayRole, tick ? QStringLiteral("Y") : QStringLiteral("N"));
-            return;
-        }
-        QTableWidgetItem::setData(role, value);
-    }
-};
-
-// The Delete cell: a centred check box showing "Y" and "y" ticked and anything else clear; a click or
-// the space bar switches the cell's text between "Y" and "N".
-class CheckBoxCellDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem cell = option;
-        initStyleOption(&cell, index);
-        cell.text.clear();
-        cell.features &= ~QStyleOptionViewItem::HasCheckIndicator;
-        const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
-
-        QStyleOptionButton box;
-        box.rect = checkRect(option);
-        box.state = QStyle::State_Enabled | (Ticked(index.data().toString()) ? QStyle::State_On : QStyle::State_Off);
-        style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, cell.widget);
-    }
-
-    QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override { return nullptr; }
-
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override
-    {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() != Qt::LeftButton || !option.rect.contains(mouse->position().toPoint())) return false;
-        } else if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key != Qt::Key_Space && key != Qt::Key_Select) return false;
-        } else {
-            return false;
-        }
-        model->setData(index, Ticked(index.data().toString()) ? QStringLiteral("N") : QStringLiteral("Y"));
-        return true;
-    }
-
-private:
-    static QRect checkRect(const QStyleOptionViewItem& option)
-    {
-        const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-        const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, option.widget);
-        const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, option.widget);
-        QRect rect(0, 0, w, h);
-        rect.moveCenter(option.rect.center());
-        return rect;
-    }
-};
-
-// The frame grid as the keyboard works it: the cursor never stops on the row numbers of column 0,
-// typing edits the current cell (there is no type-ahead search), keyboard work starts at row 1's
-// first data column, and Ctrl+Tab leaves the grid.
-class FrameGrid final : public QTableWidget {
-public:
-    FrameGrid(int rows, QWidget* parent) : QTableWidget(rows, 0, parent) {}
-
-    void leave(bool forward) { QWidget::focusNextPrevChild(forward); }
-
-    void startAtFirstCell()
-    {
-        if (columnCount() > 1) selectionModel()->setCurrentIndex(model()->index(0, 1), QItemSelectionModel::NoUpdate);
-    }
-
-protected:
-    void keyboardSearch(const QString&) override {}
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (IsLeaveKey(event)) {
-            leave(LeavesForward(event));
-            return;
-        }
-        QTableWidget::keyPressEvent(event);
-    }
-
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
-    {
-        const QModelIndex to = QTableWidget::moveCursor(action, modifiers);
-        if (!to.isValid() || to.column() != 0 || columnCount() < 2) return to;
-        if (action == MovePrevious)
-            return to.row() > 0 ? model()->index(to.row() - 1, columnCount() - 1) : currentIndex();
-        return model()->index(to.row(), 1);
-    }
-
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
-    {
-        // A click on a row number makes the row's first data cell current.
-        if (current.isValid() && current.column() == 0 && columnCount() > 1) {
-            selectionModel()->setCurrentIndex(model()->index(current.row(), 1), QItemSelectionModel::NoUpdate);
-            return;
-        }
-        QTableWidget::currentChanged(current, previous);
-    }
-
-    void focusInEvent(QFocusEvent* event) override
-    {
-        if (!currentIndex().isValid()) startAtFirstCell();
-        QTableWidget::focusInEvent(event);
-    }
-};
-
-// The text cells: Ctrl+Tab while a cell is being edited keeps the typed text and leaves the grid.
-class TextCellDelegate final : public QStyledItemDelegate {
-public:
-    explicit TextCellDelegate(FrameGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        auto* editor = qobject_cast<QWidget*>(object);
-        if (editor && event->type() == QEvent::KeyPress && IsLeaveKey(static_cast<QKeyEvent*>(event))) {
-            const bool forward = LeavesForward(static_cast<QKeyEvent*>(event));
-            emit commitData(editor);
-            emit closeEditor(editor, NoHint);
-            grid_->leave(forward);
-            return true;
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-
-private:
-    FrameGrid* grid_;
-};
-
-// The row numbers of column 0 laid over the grid's left edge, so that they stay in view while
-// the other columns scroll sideways.
-class FixedColumnView final : public QTableView {
-public:
-    explicit FixedColumnView(QTableWidget* grid) : QTableView(grid), grid_(grid), gridViewport_(grid->viewport())
-    {
-        setObjectName(QStringLiteral("sgAFixedColumn"));
-        setModel(grid->model());
-        setSelectionModel(grid->selectionModel());
-        setFocusPolicy(Qt::NoFocus);
-        verticalHeader()->hide();
-        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        verticalHeader()->setDefaultSectionSize(kRowHeight);
-        horizontalHeader()->setFixedHeight(kRowHeight);
-        horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        horizontalHeader()->setHighlightSections(false);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setFrameShape(QFrame::NoFrame);
-        grid->viewport()->stackUnder(this);
-        grid->viewport()->installEventFilter(this);
-
-        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, grid->verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(grid->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
-            if (section == 0) place();
-        });
-        connect(grid->model(), &QAbstractItemModel::columnsInserted, this, &FixedColumnView::showFirstColumnOnly);
-        connect(grid->model(), &QAbstractItemModel::columnsRemoved, this, &FixedColumnView::showFirstColumnOnly);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        // Compared by the address kept: the grid may be half destroyed when its viewport goes.
-        if (watched == gridViewport_ && event->type() == QEvent::Resize) place();
-        return false;
-    }
-
-private:
-    void showFirstColumnOnly()
-    {
-        for (int c = 0; c < model()->columnCount(); ++c) setColumnHidden(c, c != 0);
-        place();
-    }
-
-    void place()
-    {
-        setColumnWidth(0, grid_->columnWidth(0));
-        setGeometry(grid_->frameWidth(), grid_->frameWidth(), grid_->columnWidth(0),
-                    grid_->horizontalHeader()->height() + grid_->viewport()->height());
-        verticalScrollBar()->setValue(grid_->verticalScrollBar()->value());
-    }
-
-    QTableWidget* grid_;
-    QWidget* gridViewport_;
-};
 
 // The button panel: the buttons at their places, or, in a window narrowed to fit a small screen,
 // packed from the left so that every one stays reachable.
@@ -326,30 +89,7 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     page->setObjectName(QStringLiteral("Can0-ModBus"));
     notebook->addTab(page, QStringLiteral("Can0-ModBus"));
 
-    auto* grid = new FrameGrid(kDataRows, page);
-    sgA_ = grid;
-    sgA_->setItemDelegate(new TextCellDelegate(grid));
-    sgA_->setObjectName(QStringLiteral("sgA"));
-    sgA_->verticalHeader()->hide();
-    sgA_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    sgA_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    sgA_->horizontalHeader()->setFixedHeight(kRowHeight);
-    sgA_->horizontalHeader()->setHighlightSections(false);
-    sgA_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    sgA_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    sgA_->setSelectionBehavior(QAbstractItemView::SelectItems);
-    sgA_->setWordWrap(false);
-    // While the grid has the focus, its frame and its current cell are drawn in the highlight
-    // colour so that the user sees where typing goes.
-    sgA_->setStyleSheet(QStringLiteral("QTableView { %1 gridline-color: silver; background: white;"
-                                       " border: 1px solid rgb(170, 166, 150); }"
-                                       "QTableView:focus { border: 1px solid rgb(0, 84, 166); }"
-                                       "QTableView::item:focus { border: 2px solid rgb(0, 84, 166); }"
-                                       "QHeaderView::section { %1 font-weight: bold; background: rgb(236, 233, 216);"
-                                       " border: none; border-right: 1px solid silver; border-bottom: 1px solid silver;"
-                                       " padding: 0px 3px; }")
-                            .arg(kGridFont));
-    new FixedColumnView(sgA_);
+    sgA_ = new FrameGrid(kDataRows, page);
 
     // Rows are removed and put in without touching the rows around them.
     auto* deleteRow = new QAction(QStringLiteral("Delete row"), sgA_);
@@ -365,9 +105,19 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     sgA_->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(deleteRow, &QAction::triggered, this, [this] { RunHandler(boxes_, this, [this] { deleteRows(); }); });
     connect(insertRow, &QAction::triggered, this, [this] { RunHandler(boxes_, this, [this] { this->insertRow(); }); });
+    // The check's count just under the grid, where it takes one line of the grid's room and never
+    // the buttons'.
+    findingsLine_ = new FindingsLine(page);
+    findingsLine_->setContentsMargins(6, 2, 6, 3);
+    findings_ = new FrameGridFindings(sgA_, findingsLine_, [this] { return gridRows(); });
+    connect(findingsLine_, &FindingsLine::nextFinding, this, [this] { RunHandler(boxes_, this, [this] { goToFinding(1); }); });
+    connect(findingsLine_, &FindingsLine::previousFinding, this,
+            [this] { RunHandler(boxes_, this, [this] { goToFinding(-1); }); });
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageLayout->addWidget(sgA_);
+    pageLayout->setSpacing(0);
+    pageLayout->addWidget(sgA_, 1);
+    pageLayout->addWidget(findingsLine_);
 
     auto* panel = new ButtonPanel(this);
     panel->setObjectName(QStringLiteral("PanelBColor1"));
@@ -406,6 +156,12 @@ FrameListEditor::FrameListEditor(Direction mode, const char* name, const Project
     connect(exportButton, &QPushButton::clicked, this, [this] { RunHandler(boxes_, this, [this] { Button1Click(); }); });
 
     configureFor(mode);
+}
+
+FrameListEditor::~FrameListEditor()
+{
+    // A cell being typed in is stored while the grid goes: no check then, the editor being gone.
+    delete findings_;
 }
 
 QSize FrameListEditor::clientSize() const
@@ -459,25 +215,30 @@ void FrameListEditor::FormShow()
     if (isMaximized()) CentreOnScreen(this);
     else FitOnScreen(this, clientSize());
 
-    sgA_->clearContents();
     const bool receive = editorMode_ == Direction::Receive;
-    for (int r = 0; r < kDataRows; ++r) {
-        auto* number = new QTableWidgetItem(QString::number(r + 1));
-        number->setFlags(Qt::ItemIsEnabled);
-        number->setBackground(kFixedCells);
-        sgA_->setItem(r, 0, number);
-        if (receive) sgA_->setItem(r, kDeleteColumn, new DeleteCellItem);
+    {
+        const auto held = findings_->hold();
+        sgA_->clearContents();
+        for (int r = 0; r < kDataRows; ++r) {
+            auto* number = new QTableWidgetItem(QString::number(r + 1));
+            number->setFlags(Qt::ItemIsEnabled);
+            number->setBackground(kFixedCells);
+            sgA_->setItem(r, 0, number);
+            if (receive) sgA_->setItem(r, kDeleteColumn, new DeleteCellItem);
+        }
     }
 
     setWindowTitle(receive ? kReceiveCaption : kTransmitCaption);
     documentPath_ = receive ? project_.rcobPath : project_.tcobPath;
+    // The other documents cannot change while the dialog is open: read once, before the first check.
+    findings_->load(ToPath(project_.folder), editorMode_);
 
     FrameListLoad load = ReadFrameListForEditor(ToPath(documentPath_), editorMode_);
     const std::optional<std::string> cut = KeepEditableFrames(ToPath(documentPath_), load.rows);
     setGridRows(load.rows);
     sgA_->scrollToTop();
     sgA_->clearSelection();
-    static_cast<FrameGrid*>(sgA_)->startAtFirstCell();
+    sgA_->startAtFirstCell();
     loadedRows_ = gridRows();
 
     // Said before OK could write the shortened list.
@@ -497,13 +258,23 @@ void FrameListEditor::setCellText(int row, int column, const QString& text)
 
 void FrameListEditor::setGridRows(const std::vector<FrameRow>& rows)
 {
-    for (int r = 0; r < kDataRows; ++r) {
-        const FrameRow* row = r < static_cast<int>(rows.size()) ? &rows[static_cast<std::size_t>(r)] : nullptr;
-        for (int c = 1; c < sgA_->columnCount(); ++c) {
-            const std::size_t field = static_cast<std::size_t>(c - 1);
-            setCellText(r, c, row && field < row->size() ? QString::fromStdString((*row)[field]) : QString());
+    {
+        // One check for all the cells, once they are set.
+        const auto held = findings_->hold();
+        for (int r = 0; r < kDataRows; ++r) {
+            const FrameRow* row = r < static_cast<int>(rows.size()) ? &rows[static_cast<std::size_t>(r)] : nullptr;
+            for (int c = 1; c < sgA_->columnCount(); ++c) {
+                const std::size_t field = static_cast<std::size_t>(c - 1);
+                setCellText(r, c, row && field < row->size() ? QString::fromStdString((*row)[field]) : QString());
+            }
         }
     }
+    findings_->check();
+}
+
+QTableWidget* FrameListEditor::sgA() const
+{
+    return sgA_;
 }
 
 std::vector<FrameRow> FrameListEditor::gridRows() const
@@ -554,6 +325,8 @@ bool FrameListEditor::BitBtn1Click()
                 .arg(lost == 1 ? QStringLiteral("it") : QStringLiteral("them"));
         if (!boxes_.question(this, question)) return false;
     }
+    if (const std::optional<QString> question = findings_->saveQuestion(); question && !boxes_.question(this, *question))
+        return false;
     WriteFrameList(ToPath(documentPath_), editorMode_, rows);
     return true;
 }
@@ -588,6 +361,19 @@ void FrameListEditor::Button1Click()
 bool FrameListEditor::hasChanges() const
 {
     return gridRows() != loadedRows_;
+}
+
+void FrameListEditor::goToFinding(int direction)
+{
+    // A cell being typed in is checked before the step, so that the step goes by what it holds.
+    sgA_->finishEditing();
+    // Before the user has been in the grid, F8 goes to the first cell with findings.
+    const GridCell from = sgA_->entered() ? GridCell{sgA_->currentRow(), sgA_->currentColumn()} : GridCell{-1, -1};
+    const std::optional<GridCell> to = findings_->step(direction, from);
+    if (!to) return;
+    sgA_->setFocus(Qt::ShortcutFocusReason);
+    sgA_->setCurrentCell(to->first, to->second);
+    sgA_->scrollTo(sgA_->currentIndex());  // also when it was current already, out of sight
 }
 
 void FrameListEditor::reject()

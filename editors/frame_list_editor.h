@@ -15,12 +15,16 @@ class QTableWidget;
 namespace trelvant {
 
 class FileChooser;
+class FindingsLine;
+class FrameGrid;
+class FrameGridFindings;
 class MessageBoxes;
 struct ProjectState;
 
 // The frame list editor: a grid of 250 frames loaded from the frame list document at every
 // showing, checked row by row on OK and then written whole. The editor mode (receive or
-// transmit) picks the caption, the columns, the checks and the document.
+// transmit) picks the caption, the columns, the checks and the document. While the user works,
+// the project check's findings of the list show at their cells and are counted under the grid.
 class FrameListEditor : public QDialog {
     Q_OBJECT
 public:
@@ -29,11 +33,14 @@ public:
     static constexpr int kDataRows = static_cast<int>(kMaxFrames);
     static constexpr int kDeleteColumn = 3;  // the receive editor's check box column
 
+    ~FrameListEditor() override;
+
     // The main window stores the editor mode just before each showing.
     void setEditorMode(Direction mode) { editorMode_ = mode; }
     Direction editorMode() const { return editorMode_; }
 
-    QTableWidget* sgA() const { return sgA_; }
+    QTableWidget* sgA() const;
+    FindingsLine* findingsLine() const { return findingsLine_; }  // the check's count under the grid
     // The texts of the data rows 1 to 250, columns 1 and up; empty cells give empty texts.
     std::vector<FrameRow> gridRows() const;
 
@@ -41,8 +48,9 @@ public:
     void setFileChooser(FileChooser& files) { import_.setFileChooser(files); }
 
     void FormShow();
-    // Row checks, then the question when rows after the list's end hold data, then the document
-    // written; false when a check failed or the user kept the dialog open, and nothing was written.
+    // Row checks, then the question when rows after the list's end hold data, then the question
+    // when the project check finds errors in the list, then the document written; false when a
+    // check failed or the user kept the dialog open, and nothing was written.
     bool BitBtn1Click();
     // Import: the grid's data cells replaced by the "rpdodef" worksheet of the workbook the user
     // picks. Throws, with the grid as it was, when the workbook or the worksheet cannot be read.
@@ -59,6 +67,9 @@ public:
     void insertRow();
     // True when the grid differs from what the showing loaded.
     bool hasChanges() const;
+    // F8 and Shift+F8: the next (1) or previous (-1) cell with findings, in row order and then
+    // column, going round, becomes the current cell, with the keyboard in the grid.
+    void goToFinding(int direction);
 
 public slots:
     // Cancel, Escape and the close box: asks before dropping changes; No keeps the dialog open.
@@ -84,7 +95,9 @@ private:
     std::vector<FrameRow> loadedRows_;
 
     TableImport import_;
-    QTableWidget* sgA_;
+    FrameGrid* sgA_;
+    FindingsLine* findingsLine_;
+    FrameGridFindings* findings_;
     QPushButton* bitbtn1_;
 };
 

@@ -82,12 +82,15 @@ QWidget* MakeScrollingBody(QWidget* window, QSize clientSize)
     scroll->setObjectName(QStringLiteral("ScrollingBody"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(false);
-    scroll->setBackgroundRole(QPalette::Window);
-    scroll->viewport()->setBackgroundRole(QPalette::Window);
     auto* body = new QWidget;
     body->setObjectName(QStringLiteral("Body"));
     body->setFixedSize(clientSize);
     scroll->setWidget(body);
+    // Under the window's style sheet the children do not take the window's palette: filled, the
+    // viewport and the body would paint the toolkit's gray. Unfilled, they show the window's own
+    // background.
+    scroll->viewport()->setAutoFillBackground(false);
+    body->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);

@@ -3,10 +3,12 @@
 #include "platform/platform.h"
 #include "shell/main_window.h"
 #include "project/project_state.h"
+#include "tests/editors/byte_map_editor_fixture.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,33 +23,9 @@
 #include <memory>
 
 using namespace trelvant;
-using trelvant::test::ModalScript;
-using trelvant::test::ShownBox;
-
-Q_DECLARE_METATYPE(trelvant::Direction)
+using namespace trelvant::test;
 
 namespace {
-
-using Boxes = std::vector<ShownBox>;
-
-ShownBox Plain(const QString& text)
-{
-    return {ShownBox::Plain, text};
-}
-ShownBox Toolkit(const QString& text)
-{
-    return {ShownBox::Toolkit, text};
-}
-ShownBox NotAnInteger(const QString& text)
-{
-    return Toolkit(QStringLiteral("'%1' is not a valid integer value").arg(text));
-}
-const ShownBox kDiscardQuestion{ShownBox::Question, kDiscardChanges};
-
-QRadioButton* Item(RadioGroup* group, int index)
-{
-    return group->findChildren<QRadioButton*>().at(index);
-}
 
 // The runs of dark columns (text) of a widget's picture, as [first, last] x in the coordinates
 // of the widget `in`; `place` is where the picture's top left corner stands there. Columns closer
@@ -67,103 +45,6 @@ QList<QPair<int, int>> DarkRuns(const QPixmap& picture, QPoint place)
     }
     return runs;
 }
-
-// A project folder, the recording message boxes and the editor of one direction on it.
-struct EditorFixture {
-    test::TempFolder dir;
-    test::RecordingMessageBoxes boxes;
-    ProjectState project;
-    std::unique_ptr<ByteMapEditor> editor;
-
-    explicit EditorFixture(Direction direction)
-    {
-        project.folder = FromPath(dir.path());
-        BuildDocumentPaths(project);
-        if (direction == Direction::Receive) editor = std::make_unique<TFInfopdoMB>(project, boxes);
-        else editor = std::make_unique<TFInfoTpdoMB>(project, boxes);
-        editor->setEditorMode(direction);
-    }
-    Direction direction() const { return editor->editorMode(); }
-    bool transmit() const { return direction() == Direction::Transmit; }
-
-    // A frame list of frames with the PGNs 61441, 61442, ...
-    void writeFrames(int count) const
-    {
-        std::string xml = "<COBID>";
-        for (int f = 1; f <= count; ++f) {
-            const std::string pgn = std::to_string(61440 + f);
-            xml += transmit() ? "<row Priority=\"6\" DP=\"0\" PGN=\"" + pgn + "\" ID_DEV=\"" + std::to_string(f) +
-                                    "\" Mnemonic=\"\"/>"
-                              : "<row PGN=\"" + pgn + "\" ID_DEV=\"" + std::to_string(f) + "\" Delete=\"N\" Mnemonic=\"\"/>";
-        }
-        test::WriteText(dir / (transmit() ? "TCobDef.xml" : "RCobDef.xml"), xml + "</COBID>");
-    }
-    // Rows of (Index, NrPdo, PosComp[, Write_J1939]).
-    void writeMap(const std::string& rows) const
-    {
-        const std::string root = transmit() ? "TInfoCob" : "RInfoCob";
-        test::WriteText(ByteMapPath(dir.path(), direction()), "<" + root + ">" + rows + "</" + root + ">");
-    }
-    std::string map() const { return test::ReadText(ByteMapPath(dir.path(), direction())); }
-
-    void show() const
-    {
-        editor->show();
-        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
-    }
-    // For the keyboard: the editor shown and the active window.
-    void showActive() const
-    {
-        show();
-        editor->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(editor.get()));
-    }
-    // A key to the widget that has the focus, as the user presses it.
-    static void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QWidget* focus = QApplication::focusWidget();
-        QVERIFY2(focus, "nothing has the focus");
-        QTest::keyClick(focus, key, modifiers);
-    }
-
-    SelectionList* frames() const { return editor->LPdoCanA(); }
-    SelectionList* registers() const { return editor->LIndMbCanA(); }
-    static void click(SelectionList* list, int row)
-    {
-        QVERIFY2(row < list->count(), "no such item");
-        const QRect item = list->visualItemRect(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
-    }
-    void pickFrame(int row) const { click(frames(), row); }
-    void pickRegister(int row) const { click(registers(), row); }
-    QStringList labels() const
-    {
-        QStringList texts;
-        for (int i = 0; i < registers()->count(); ++i) texts << registers()->item(i)->text();
-        return texts;
-    }
-
-    void press(const char* name) const
-    {
-        auto* button = editor->findChild<QPushButton*>(QString::fromLatin1(name));
-        QVERIFY2(button, name);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-    // The index typed, the high and low byte choices (0 none, 1 to 8 B1 to B8) clicked.
-    void enter(const QString& index, int high, int low) const
-    {
-        editor->EindexA()->setText(index);
-        choose(editor->PoscompMsbA(), high);
-        choose(editor->PoscompLsbA(), low);
-    }
-    static void choose(RadioGroup* group, int choice)
-    {
-        QTest::mouseClick(group->findChildren<QRadioButton*>()[choice], Qt::LeftButton);
-    }
-    QString index() const { return editor->EindexA()->text(); }
-    QList<int> choices() const { return {editor->PoscompMsbA()->itemIndex(), editor->PoscompLsbA()->itemIndex()}; }
-    std::vector<TClIndMB> entries(int frame) const { return editor->byteMap().at(frame).registers; }
-};
 
 }  // namespace
 
@@ -196,10 +77,10 @@ private slots:
         QCOMPARE(f.editor->size(), size);
         QCOMPARE(f.editor->minimumSize(), size);
         QCOMPARE(f.editor->maximumSize(), size);
-        // The screen holds the dialog whole: its body fills it without scroll bars.
+        // The screen holds the dialog whole: its body fills it above the button bar without scroll bars.
         auto* scroll = f.editor->findChild<QScrollArea*>("ScrollingBody");
         QVERIFY(scroll);
-        QCOMPARE(scroll->viewport()->size(), size);
+        QCOMPARE(scroll->viewport()->size(), size - QSize(0, 41));
         QVERIFY(!scroll->horizontalScrollBar()->isVisible());
         QVERIFY(!scroll->verticalScrollBar()->isVisible());
         auto* notebook = f.editor->findChild<QTabWidget*>();
@@ -219,9 +100,16 @@ private slots:
         QCOMPARE(f.frames()->accessibleName(), QString("Correlated"));
         QFETCH(QString, heading);
         QCOMPARE(f.editor->findChild<QLabel*>("FrameHeading")->text(), heading);
-        for (const QString text : {"Tanslate in", "High MODBUS Byte", "Low MODBUS Byte"})
+        for (const QString text : {"Translate in", "High MODBUS Byte", "Low MODBUS Byte"})
             QVERIFY2(std::ranges::any_of(f.editor->findChildren<QLabel*>(), [&](QLabel* l) { return l->text() == text; }),
                      qPrintable(text));
+        for (QLabel* label : f.editor->findChildren<QLabel*>()) QVERIFY(!label->text().contains("Tanslate"));
+        // The accessibility layer names each byte group after the register byte it chooses.
+        QCOMPARE(f.editor->PoscompMsbA()->accessibleName(), QString("High byte"));
+        QCOMPARE(f.editor->PoscompLsbA()->accessibleName(), QString("Low byte"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.editor->PoscompLsbA())->text(QAccessible::Name),
+                 QString("Low byte"));
+        QCOMPARE(f.editor->PoscompMsbA()->accessibleDescription(), QString("Translate in High MODBUS Byte"));
 
         // Register list, frame list, then the column of fields and buttons, from left to right.
         QVERIFY(f.registers()->geometry().right() < f.frames()->x());
@@ -235,7 +123,7 @@ private slots:
             QCOMPARE(group->x(), f.editor->EindexA()->x());
         }
         const QStringList buttons{"DELETEa:Delete", "NewA:New",     "ModifyA:Modify", "copyA:Copy",     "PasteA:Paste",
-                                  "bitbtn1:OK",     "bitbtn2:Cancel", "button1:Export", "bitbtn4:Import"};
+                                  "bitbtn1:&OK",    "bitbtn2:&Cancel", "button1:Export", "bitbtn4:Import"};
         for (const QString& b : buttons) {
             auto* button = f.editor->findChild<QPushButton*>(b.section(':', 0, 0));
             QVERIFY2(button, qPrintable(b));
@@ -282,7 +170,7 @@ private slots:
         QCOMPARE(f.registers()->count(), 0);
 
         f.pickFrame(1);
-        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        QCOMPARE(f.labels(), QStringList{"7  B1 B2"});
         f.pickRegister(0);
         QCOMPARE(f.index(), QString("7"));
         QCOMPARE(f.choices(), (QList<int>{1, 2}));
@@ -314,38 +202,53 @@ private slots:
         QCOMPARE(f.boxes.shown, (Boxes{Plain("Error in reading file PDO XML"), Plain("Error in reading file SDOPDO XML")}));
         QCOMPARE(f.frames()->count(), 2);
         f.pickFrame(1);
-        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        QCOMPARE(f.labels(), QStringList{"4  - B1"});
         f.pickFrame(0);
         QCOMPARE(f.labels(), QStringList{});
     }
 
-    void labelsFollowNewAndDelete()
+    // Each item names its register: the index as typed and its high and low byte, "-" for none;
+    // the screen reader reads the same. The items stand in the order of the register entries.
+    void labelsShowEachRegistersIndexAndBytes()
     {
         EditorFixture f(Direction::Receive);
         f.writeFrames(1);
-        f.writeMap(R"(<row Index="1" NrPdo="1" PosComp="1"/><row Index="2" NrPdo="1" PosComp="2"/><row Index="3" NrPdo="1" PosComp="3"/>)");
+        f.writeMap(R"(<row Index="100" NrPdo="1" PosComp="0x54"/><row Index="0x20" NrPdo="1" PosComp="8"/>)"
+                   R"(<row Index="300" NrPdo="1" PosComp="0"/>)");
         f.show();
         f.pickFrame(0);
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2"}));
+        QCOMPARE(f.labels(), (QStringList{"100  B5 B4", "0x20  - B8", "300  - -"}));
 
         f.enter("4", 0, 4);
         f.press("NewA");
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2", "Ind Mb 3"}));
+        QCOMPARE(f.labels(), (QStringList{"100  B5 B4", "0x20  - B8", "300  - -", "4  - B4"}));
         QCOMPARE(f.registers()->selectedRow(), 3);
         QCOMPARE(f.index(), QString("4"));  // the fields keep what was typed
-        f.pickFrame(0);
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2", "Ind MB 3"}));
+        QCOMPARE(f.spoken(), f.labels());
 
+        // Modify names the register anew; its place stays.
         f.pickRegister(1);
+        f.enter("2", 2, 1);
+        f.press("ModifyA");
+        QCOMPARE(f.labels(), (QStringList{"100  B5 B4", "2  B2 B1", "300  - -", "4  - B4"}));
+        QCOMPARE(f.spoken(), f.labels());
+
+        // Delete leaves the others as they were, and no register shown.
         f.press("DELETEa");
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 2", "Ind MB 3"}));
+        QCOMPARE(f.labels(), (QStringList{"100  B5 B4", "300  - -", "4  - B4"}));
         QCOMPARE(f.registers()->selectedRow(), -1);
-        QCOMPARE(f.index(), QString("2"));
-        f.pickRegister(1);  // labelled 2, now the former third entry
-        QCOMPARE(f.index(), QString("3"));
+        QCOMPARE(f.index(), QString());
+        QCOMPARE(f.choices(), (QList<int>{0, 0}));
+        f.pickRegister(1);
+        QCOMPARE(f.index(), QString("300"));
         f.enter("9", 1, 1);
         f.press("NewA");
-        QCOMPARE(f.labels().last(), QString("Ind Mb 3"));
+        QCOMPARE(f.labels().last(), QString("9  B1 B1"));
+        // Picking the frame again lists the same items.
+        const QStringList before = f.labels();
+        f.pickFrame(0);
+        QCOMPARE(f.labels(), before);
+        QCOMPARE(f.spoken(), before);
         QCOMPARE(f.boxes.shown, Boxes{});
     }
 
@@ -370,29 +273,35 @@ private slots:
         f.enter("3", 0, 8);
         f.press("ModifyA");
         QCOMPARE(f.entries(0).back(), (TClIndMB{"3", "8", ""}));
-        QCOMPARE(f.labels().last(), QString("Ind Mb 2"));
+        QCOMPARE(f.labels().last(), QString("3  - B8"));
     }
 
+    // A refusal keeps "Index or Subindex Not Valid" as its first line and names the index and the
+    // frame that holds it (by its number and PGN), with the index as stored there when typed otherwise.
     void anIndexIsUsedOnceInTheWholeMap_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("position");  // -1: New, else Modify of that register
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("New of an index of another frame") << "5" << 0 << -1 << true;
-        QTest::newRow("New of 010 where 10 is") << "010" << 0 << -1 << true;
-        QTest::newRow("New of 0x0A where 10 is") << "0x0A" << 1 << -1 << true;
-        QTest::newRow("New of a free index") << "6" << 0 << -1 << false;
-        QTest::newRow("Modify keeping its own index") << "5" << 1 << 0 << false;
-        QTest::newRow("Modify onto another register's index") << "10" << 1 << 0 << true;
-        QTest::newRow("New above the ordering bound") << "10066330" << 0 << -1 << false;
+        QTest::addColumn<QString>("holder");  // after the first line; empty: accepted
+        QTest::newRow("New of an index of another frame")
+            << "5" << 0 << -1 << "Index 5 is already used by frame 2 (PGN 61442)";
+        QTest::newRow("New of 010 where 10 is")
+            << "010" << 0 << -1 << "Index 010 is already used by frame 1 (PGN 61441), written there as 10";
+        QTest::newRow("New of 0x0A where 10 is")
+            << "0x0A" << 1 << -1 << "Index 0x0A is already used by frame 1 (PGN 61441), written there as 10";
+        QTest::newRow("New of a free index") << "6" << 0 << -1 << "";
+        QTest::newRow("Modify keeping its own index") << "5" << 1 << 0 << "";
+        QTest::newRow("Modify onto another register's index")
+            << "10" << 1 << 0 << "Index 10 is already used by frame 1 (PGN 61441)";
+        QTest::newRow("New above the ordering bound") << "10066330" << 0 << -1 << "";
     }
     void anIndexIsUsedOnceInTheWholeMap()
     {
         QFETCH(QString, typed);
         QFETCH(int, frame);
         QFETCH(int, position);
-        QFETCH(bool, refused);
+        QFETCH(QString, holder);
         EditorFixture f(Direction::Receive);
         f.writeFrames(2);
         f.writeMap(R"(<row Index="5" NrPdo="2" PosComp="1"/><row Index="10" NrPdo="1" PosComp="2"/>)");
@@ -402,8 +311,8 @@ private slots:
         const ByteMap before = f.editor->byteMap();
         f.enter(typed, 1, 1);
         f.press(position < 0 ? "NewA" : "ModifyA");
-        if (refused) {
-            QCOMPARE(f.boxes.shown, Boxes{Plain("Index or Subindex Not Valid")});
+        if (!holder.isEmpty()) {
+            QCOMPARE(f.boxes.shown, Boxes{Plain("Index or Subindex Not Valid\n\n" + holder)});
             QCOMPARE(f.editor->byteMap(), before);
             QCOMPARE(f.registers()->count(), static_cast<int>(before[frame].registers.size()));
         } else {
@@ -424,6 +333,7 @@ private slots:
         f.press("NewA");
         QCOMPARE(f.boxes.shown, Boxes{});
         QCOMPARE(f.entries(0), (std::vector<TClIndMB>{{"abc", "18", ""}}));
+        QCOMPARE(f.labels(), QStringList{"abc  B1 B2"});
 
         f.press("bitbtn1");
         QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("abc")});
@@ -450,40 +360,49 @@ private slots:
         f.enter("", 3, 4);
         f.pickRegister(0);
         QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("x")});
+        QCOMPARE(f.labels(), QStringList{"12  ? ?"});
         QCOMPARE(f.index(), QString("12"));
         QCOMPARE(f.choices(), (QList<int>{3, 4}));
     }
 
+    // Copy and Paste say in the status line what they took; Paste before any Copy says there is
+    // nothing to paste and leaves the fields.
     void copyAndPaste()
     {
         EditorFixture f(Direction::Transmit);
         f.writeFrames(1);
         f.show();
-        // Before any Copy the buffer is empty: the index is emptied, the choices stay.
         f.enter("44", 5, 6);
         f.press("PasteA");
-        QCOMPARE(f.boxes.shown, Boxes{NotAnInteger("")});
-        QCOMPARE(f.index(), QString());
+        QCOMPARE(f.boxes.shown, Boxes{});
+        QCOMPARE(f.status(), QString("Nothing to paste: Copy a register first."));
+        QCOMPARE(f.index(), QString("44"));
         QCOMPARE(f.choices(), (QList<int>{5, 6}));
 
         f.enter("0x20", 7, 3);
         f.editor->CB_Send_J1939()->setCurrentIndex(1);
         f.press("copyA");
-        // The buffer outlives the showing; the drop-down keeps its choice.
+        QCOMPARE(f.status(), QString("Copied: index 0x20, high B7, low B3, write True"));
+        // The buffer outlives the showing; the status line starts empty.
         f.press("bitbtn2");
         f.show();
+        QCOMPARE(f.status(), QString());
         f.enter("", 0, 0);
         f.editor->CB_Send_J1939()->setCurrentIndex(0);
         f.press("PasteA");
         QCOMPARE(f.index(), QString("0x20"));
         QCOMPARE(f.choices(), (QList<int>{7, 3}));
         QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 1);
+        QCOMPARE(f.status(), QString("Pasted: index 0x20, high B7, low B3, write True; New or Modify stores it"));
+        // A frame picked shows no register: the pasted fields go until the next Paste.
         f.pickFrame(0);
-        QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 1);
+        QCOMPARE(f.index(), QString());
+        QCOMPARE(f.editor->CB_Send_J1939()->currentIndex(), 0);
         f.press("PasteA");
         f.press("NewA");
         QCOMPARE(f.entries(0), (std::vector<TClIndMB>{{"0x20", "115", "1"}}));
-        QCOMPARE(f.boxes.shown.size(), 1u);
+        QCOMPARE(f.labels(), QStringList{"0x20  B7 B3"});
+        QCOMPARE(f.boxes.shown, Boxes{});
     }
 
     void operationsNeedTheirSelection()
@@ -499,7 +418,7 @@ private slots:
         f.press("ModifyA");  // no register
         f.press("DELETEa");
         QCOMPARE(f.editor->byteMap(), before);
-        QCOMPARE(f.labels(), QStringList{"Ind MB 0"});
+        QCOMPARE(f.labels(), QStringList{"1  - B1"});
         f.pickRegister(0);
         f.press("DELETEa");
         f.press("DELETEa");  // nothing selected any more
@@ -578,7 +497,7 @@ private slots:
         QCOMPARE(f.boxes.shown.size(), 1u);
         QCOMPARE(f.boxes.shown[0].kind, ShownBox::Toolkit);
         QVERIFY(f.editor->isVisible());
-        QCOMPARE(f.labels(), QStringList{"Ind Mb 0"});
+        QCOMPARE(f.labels(), QStringList{"1  - B1"});
     }
 
     void aRestoreFromTheTaskBarIsNotANewShowing()
@@ -590,7 +509,7 @@ private slots:
         f.enter("5", 1, 2);
         f.press("NewA");
         QVERIFY(test::MinimiseAndRestore(f.editor.get()));
-        QCOMPARE(f.labels(), QStringList{"Ind Mb 0"});
+        QCOMPARE(f.labels(), QStringList{"5  B1 B2"});
         QCOMPARE(f.entries(0).size(), 1u);
     }
 
@@ -607,7 +526,7 @@ private slots:
         QCOMPARE(f.frames()->selectedRow(), 0);
         QCOMPARE(f.labels(), QStringList{});
         QTest::keyClick(f.frames(), Qt::Key_Down);
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1"}));
+        QCOMPARE(f.labels(), (QStringList{"21  B2 B1", "22  - B4"}));
 
         QTest::keyClick(f.frames(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.registers());
@@ -773,7 +692,7 @@ private slots:
         }
         QCOMPARE(f.frames()->selectedRow(), 0);
         QCOMPARE(f.registers()->selectedRow(), 0);
-        QCOMPARE(f.labels(), (QStringList{"Ind MB 0", "Ind MB 1", "Ind MB 2"}));
+        QCOMPARE(f.labels(), (QStringList{"1  B1 B1", "2  B2 B2", "3  B3 B3"}));
         QCOMPARE(f.index(), QString("1"));
         QCOMPARE(f.choices(), (QList<int>{1, 1}));
 
@@ -942,20 +861,75 @@ private slots:
                                 .arg(available.height())));
         auto* scroll = f.editor->findChild<QScrollArea*>("ScrollingBody");
         QVERIFY(scroll);
-        QCOMPARE(scroll->widget()->size(), client);
+        QCOMPARE(scroll->widget()->size(), client - QSize(0, 41));
         // The body scrolls exactly when the dialog is smaller than its client area.
         const bool whole = f.editor->size() == client;
         QCOMPARE(scroll->horizontalScrollBar()->isVisible() || scroll->verticalScrollBar()->isVisible(), !whole);
 
-        auto* ok = f.editor->findChild<QPushButton*>("bitbtn1");
-        scroll->ensureWidgetVisible(ok);
-        const QRect okOnScreen(ok->mapToGlobal(QPoint(0, 0)), ok->size());
-        QVERIFY(available.contains(okOnScreen));
-        QVERIFY(QRect(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size()).contains(okOnScreen));
-        QTest::mouseClick(ok, Qt::LeftButton);
+        // The dialog's buttons stand below the scrolling body, whole and in sight without scrolling,
+        // in their order from left to right.
+        const QRect viewport(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size());
+        int right = -1;
+        for (const char* name : {"bitbtn1", "bitbtn2", "button1", "bitbtn4"}) {
+            auto* button = f.editor->findChild<QPushButton*>(name);
+            QVERIFY2(button && !scroll->isAncestorOf(button), name);
+            const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+            QVERIFY2(available.contains(onScreen), name);
+            QVERIFY2(!viewport.intersects(onScreen), name);
+            QVERIFY2(button->isVisible() && button->visibleRegion() == QRegion(button->rect()), name);
+            QVERIFY2(button->x() > right, name);
+            right = button->geometry().right();
+        }
+        // The keyboard starts on a control the user sees, and a control it reaches from the button
+        // bar scrolls into sight: Shift+Tab from OK goes to Paste, at the foot of the body.
+        QWidget* focus = f.editor->focusWidget();
+        QVERIFY(focus);
+        QVERIFY2(focus->visibleRegion() == QRegion(focus->rect()), qPrintable(focus->objectName()));
+        f.editor->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.editor.get()));
+        EditorFixture::key(Qt::Key_Backtab, Qt::ShiftModifier);
+        auto* paste = f.editor->findChild<QPushButton*>("PasteA");
+        QCOMPARE(QApplication::focusWidget(), paste);
+        QVERIFY(paste->visibleRegion() == QRegion(paste->rect()));
+
+        QTest::mouseClick(f.editor->findChild<QPushButton*>("bitbtn1"), Qt::LeftButton);
         QVERIFY(!f.editor->isVisible());
         QCOMPARE(f.editor->result(), int(QDialog::Accepted));
         QCOMPARE(f.boxes.shown, Boxes{});
+    }
+
+    // The two lists draw their frames whole at the desktop's scales: rendered at 125, 150 and 200 %,
+    // each edge is a line across the list in its outermost two pixel rows or columns.
+    void listFramesDrawAllFourEdges_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        for (const qreal scale : {1.0, 1.25, 1.5, 2.0}) QTest::addRow("%d %%", qRound(scale * 100)) << scale;
+    }
+    void listFramesDrawAllFourEdges()
+    {
+        QFETCH(qreal, scale);
+        EditorFixture f(Direction::Receive);
+        f.writeFrames(2);
+        f.show();
+        for (SelectionList* list : {f.registers(), f.frames()}) {
+            QImage image(list->size() * scale, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::white);
+            list->render(&image);
+            const int w = image.width(), h = image.height();
+            // A line: darker than the white list and the light window along all but its corners.
+            const auto line = [&](bool across, int at) {
+                const int length = across ? w : h;
+                for (int i = 4; i < length - 4; ++i)
+                    if (qGray(across ? image.pixel(i, at) : image.pixel(at, i)) > 215) return false;
+                return true;
+            };
+            const QByteArray where = list->objectName().toLatin1() + " edge ";
+            QVERIFY2(line(true, 0) || line(true, 1), where + "top");
+            QVERIFY2(line(true, h - 1) || line(true, h - 2), where + "bottom");
+            QVERIFY2(line(false, 0) || line(false, 1), where + "left");
+            QVERIFY2(line(false, w - 1) || line(false, w - 2), where + "right");
+        }
     }
 
     void mainWindowOpensEachEditorInItsMode_data()
@@ -977,9 +951,12 @@ private slots:
         QFETCH(QString, line);
         test::TempFolder program;
         test::RecordingPlatform fake;
-        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);  // PROJECTS is the project folder
+        // The last project, restored at start-up.
+        std::filesystem::create_directories(program / "PROJECTS" / "Boiler");
+        test::WriteText(program / "Trelvant_CAN2MRTUs.ini", "[lastproj]\nprojectname=Boiler\n");
+        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);
         window.show();
-        test::WriteText(program / "PROJECTS" / frames.toStdString(),
+        test::WriteText(program / "PROJECTS" / "Boiler" / frames.toStdString(),
                         R"(<COBID><row Priority="1" DP="0" PGN="abc" ID_DEV="3" Mnemonic=""/></COBID>)");
         QString seen;
         QString firstLine;

@@ -4,6 +4,7 @@
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,8 +14,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -49,6 +52,31 @@ struct Setup {
     void cancel() const { QTest::mouseClick(child<QPushButton>("bitbtn2"), Qt::LeftButton); }
     std::string file() const { return test::ReadText(document); }
 };
+
+// True when the user sees the whole widget: neither the window nor a scrolling viewport cuts it.
+bool ShownWhole(const QWidget* widget)
+{
+    if (!widget || !widget->isVisible()) return false;
+    QRect rect(QPoint(0, 0), widget->size());
+    for (const QWidget* w = widget; !w->isWindow(); w = w->parentWidget()) {
+        rect.translate(w->pos());
+        if (!QRect(QPoint(0, 0), w->parentWidget()->size()).contains(rect)) return false;
+    }
+    return true;
+}
+
+// The name a screen reader announces for a control. Outside Windows a combo box gives its value as
+// its name, and the reader takes the caption from the label tied to it.
+QString AnnouncedName(QAccessibleInterface* face)
+{
+#ifndef Q_OS_WIN
+    if (face->role() == QAccessible::ComboBox) {
+        const auto labels = face->relations(QAccessible::Label);
+        return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+    }
+#endif
+    return face->text(QAccessible::Name);
+}
 
 class CommunicationDialogTest : public QObject {
     Q_OBJECT
@@ -85,12 +113,113 @@ private slots:
         QCOMPARE(buddies.value("Baud rate"), QString("CB_BR_RTU"));  // both rates have the caption; any will do
         QCOMPARE(buddies.value("TimeOut Data"), QString("E_TO_Data"));
         QCOMPARE(buddies.value("Modbus Register"), QString("E_TO_MR"));
-        QCOMPARE(buddies.value("Priority and Destiantion "), QString("E_Pri_Des"));
+        QCOMPARE(buddies.value("Priority and Destination "), QString("E_Pri_Des"));
         QCOMPARE(buddies.value("PGN Part 1"), QString("E_PGN1"));
         QCOMPARE(buddies.value("PGN Part 2"), QString("E_PGN2"));
         QCOMPARE(buddies.value("Source Address"), QString("E_SA"));
         QCOMPARE(buddies.value("Parity"), QString("CB_PAR_RTU"));
         QCOMPARE(buddies.value("Dev ID"), QString("E_ID_RTU"));
+
+        s.show();
+        QCOMPARE(s.child<QPushButton>("bitbtn1")->mapTo(s.dialog.get(), QPoint(0, 0)), QPoint(38, 584));
+        QCOMPARE(s.child<QPushButton>("bitbtn2")->mapTo(s.dialog.get(), QPoint(0, 0)), QPoint(120, 584));
+        QCOMPARE(s.child<QGroupBox>("GB_Serial")->mapTo(s.dialog.get(), QPoint(0, 0)), QPoint(6, 408));
+        // The groups' body and the buttons' strip below it share the common background.
+        const QImage picture = s.dialog->grab().toImage();
+        QCOMPARE(picture.pixelColor(2, 300), QColor(248, 247, 237));
+        QCOMPARE(picture.pixelColor(2, 600), QColor(248, 247, 237));
+    }
+
+    // What a screen reader says for each control and each framed box: a name that tells it from the
+    // others, check boxes as check boxes, and what a value means where the caption does not say.
+    void screenReaderNamesAndRoles_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        const auto row = [](const char* control, QAccessible::Role role, const char* name, const char* description = "") {
+            QTest::newRow(control) << control << int(role) << name << description;
+        };
+        row("GB_J1939", QAccessible::Grouping, "J1939");
+        row("GB_CANType", QAccessible::Grouping, "Identifier length");
+        row("GB_TimeOut", QAccessible::Grouping, "Data time-out");
+        row("GB_Own", QAccessible::Grouping, "Peer to peer and writing on request");
+        row("GB_Request", QAccessible::Grouping, "Remote request registers");
+        row("GB_Serial", QAccessible::Grouping, "Serial");
+        row("GB_Interface", QAccessible::Grouping, "Serial interface");
+        row("CB_BR_CAN", QAccessible::ComboBox, "J1939 baud rate (kbit/s)", "The bit rate of the CAN bus");
+        row("RB_CAN_B", QAccessible::RadioButton, "CAN Bus 2.0B (CobID 29Bit)");
+        row("E_TO_Data", QAccessible::EditableText, "TimeOut Data", "In seconds, 0 to 255");
+        row("E_TO_MR", QAccessible::EditableText, "Modbus Register", "The Modbus register of the data time-out, 1 to 65535");
+        row("CB_PtoP", QAccessible::CheckBox, "Peer to Peer");
+        row("CB_En_W_J1939", QAccessible::CheckBox, "Enable write J1939 on request");
+        row("CB_EnRemReq", QAccessible::CheckBox, "Enable Remote Request");
+        row("E_Pri_Des", QAccessible::EditableText, "Priority and Destination ", "Modbus register, 1 to 65535");
+        row("E_SA", QAccessible::EditableText, "Source Address", "Modbus register, 1 to 65535");
+        row("RB_RS232", QAccessible::RadioButton, "RS232");
+        row("CB_BR_RTU", QAccessible::ComboBox, "Serial baud rate (bit/s)", "The bit rate of the serial line");
+        row("CB_PAR_RTU", QAccessible::ComboBox, "Parity");
+        row("E_ID_RTU", QAccessible::EditableText, "Dev ID", "The gateway's Modbus slave address, 1 to 247");
+        row("bitbtn1", QAccessible::Button, "OK");
+        row("FindingsLine", QAccessible::StaticText, "Check of the project", "No problems found");
+    }
+    void screenReaderNamesAndRoles()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        Setup s;
+        s.show();
+        auto* widget = s.child<QWidget>(control.toLatin1());
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(face);
+        QCOMPARE(int(face->role()), role);
+#ifndef Q_OS_WIN
+        // Here the caption stands for the name, and the name holds the caption.
+        if (face->role() == QAccessible::ComboBox) {
+            QVERIFY2(name.contains(AnnouncedName(face), Qt::CaseInsensitive), qPrintable(AnnouncedName(face)));
+            QCOMPARE(face->text(QAccessible::Value), qobject_cast<QComboBox*>(widget)->currentText());
+            name = AnnouncedName(face);
+        }
+#endif
+        QCOMPARE(AnnouncedName(face), name);
+        QCOMPARE(face->text(QAccessible::Description), description);
+        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            QVERIFY(face->state().checkable);
+            QVERIFY(!face->state().checked);
+            box->setChecked(true);
+            QVERIFY(face->state().checked);
+        }
+    }
+
+    // Every control the keyboard reaches, and every framed box, has a name, and with its description
+    // tells itself from the others.
+    void everyControlHasANameOfItsOwn()
+    {
+        Setup s;
+        s.show();
+        QStringList controls;
+        QHash<QString, QString> named;
+        for (QWidget* widget : s.dialog->findChildren<QWidget*>()) {
+            // A combo box's own edit box hands the focus to the combo box.
+            const bool control = widget->isVisibleTo(s.dialog.get()) && (widget->focusPolicy() & Qt::TabFocus) &&
+                                 !widget->focusProxy();
+            if (!control && !qobject_cast<QGroupBox*>(widget)) continue;
+            controls << widget->objectName();
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+            const QString name = AnnouncedName(face).trimmed() + " " + face->text(QAccessible::Description);
+            QVERIFY2(!AnnouncedName(face).trimmed().isEmpty(), qPrintable(widget->objectName()));
+            QVERIFY2(!named.contains(name), qPrintable(name + ": " + named.value(name) + " and " + widget->objectName()));
+            named.insert(name, widget->objectName());
+        }
+        controls.sort();
+        QCOMPARE(controls, (QStringList{"CB_BR_CAN", "CB_BR_RTU", "CB_EnRemReq", "CB_En_W_J1939", "CB_PAR_RTU", "CB_PtoP",
+                                        "E_ID_RTU", "E_PGN1", "E_PGN2", "E_Pri_Des", "E_SA", "E_TO_Data", "E_TO_MR",
+                                        "GB_CANType", "GB_Interface", "GB_J1939", "GB_Own", "GB_Request", "GB_Serial",
+                                        "GB_TimeOut", "RB_CAN_A", "RB_CAN_B", "RB_RS232", "RB_RS485", "bitbtn1",
+                                        "bitbtn2"}));
     }
 
     void showReadsTheDocumentAndOffers29BitIdentifiersOnly()
@@ -144,9 +273,9 @@ private slots:
         QTest::addColumn<QString>("timeOut");
         QTest::addColumn<QString>("timeOutRegister");
         QTest::addColumn<QString>("message");
-        QTest::newRow("time-out 256") << "256" << "1" << "Error! The Time Out Data must to be between 0 and 255 seconds";
-        QTest::newRow("trailing blank") << "7 " << "1" << "Error! The Time Out Data must to be between 0 and 255 seconds";
-        QTest::newRow("register 0") << "0" << "0" << "Error! The Modbus Register must to be between 1 and 65535 seconds";
+        QTest::newRow("time-out 256") << "256" << "1" << "Error! The Time Out Data must be between 0 and 255 seconds";
+        QTest::newRow("trailing blank") << "7 " << "1" << "Error! The Time Out Data must be between 0 and 255 seconds";
+        QTest::newRow("register 0") << "0" << "0" << "Error! The Modbus Register must be between 1 and 65535 seconds";
         QTest::newRow("register equals priority") << "0" << "1"
                                                   << "Error! The Modbus Register cannot be equal to Priority and Destination";
     }
@@ -171,17 +300,25 @@ private slots:
         QCOMPARE(s.child("E_TO_Data")->text(), timeOut);
     }
 
+    // Remote requests off: the dialog's checks leave the request registers alone, but the image
+    // cannot hold texts that are not numbers, so OK asks before it writes them.
     void okWritesTheWholeDocumentAsTyped()
     {
         Setup s;
         s.show();
         s.type("E_TO_Data", "$FF");
-        s.type("E_Pri_Des", "x");  // remote requests off: not checked
+        s.type("E_Pri_Des", "x");
         s.type("E_PGN1", "");
         s.child<QComboBox>("CB_BR_RTU")->setCurrentIndex(7);
         s.child<QCheckBox>("CB_PtoP")->setChecked(true);
+        s.boxes.answer = true;
         s.ok();
-        QVERIFY(s.boxes.shown.empty());
+        QCOMPARE(s.boxes.shown, (std::vector<ShownBox>{
+                                    {ShownBox::Question, "The communication document has 2 errors:\n\n"
+                                                         "element \"Pri_Des\": 'x' is not a valid integer value; the "
+                                                         "device gets 0\n"
+                                                         "element \"PGN1\": '' is not a valid integer value; the device "
+                                                         "gets 0\n\nSave anyway?"}}));
         QVERIFY(!s.dialog->isVisible());
         QCOMPARE(s.dialog->result(), int(QDialog::Accepted));
 
@@ -281,8 +418,9 @@ private slots:
         QVERIFY(!std::filesystem::exists(s.document));
     }
 
-    // However small the screen (at 200 % the offscreen screen is 400 x 400), OK can be reached:
-    // the dialog fits the screen and its controls scroll.
+    // However small the screen (at 200 % the offscreen screen is 400 x 400), OK, Cancel and the
+    // count of the check's findings are in view without scrolling, and so is the focus: the dialog
+    // fits the screen and its groups scroll.
     void okStaysOnTheScreen()
     {
         Setup s;
@@ -291,13 +429,76 @@ private slots:
         QVERIFY(screen.contains(s.dialog->frameGeometry()));
         auto* scroll = s.dialog->findChild<QScrollArea*>();
         QVERIFY(scroll);
+        for (const char* name : {"bitbtn1", "bitbtn2", "FindingsLine"}) {
+            auto* button = s.child<QWidget>(name);
+            QVERIFY2(ShownWhole(button), name);
+            QVERIFY2(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())), name);
+            QVERIFY2(!scroll->isAncestorOf(button), name);
+        }
+        QCOMPARE(s.dialog->focusWidget(), s.child<QPushButton>("bitbtn1"));
+        QVERIFY(ShownWhole(s.dialog->focusWidget()));
+        QVERIFY(ShownWhole(s.child<QComboBox>("CB_BR_CAN")));  // the groups start at the top
+        // ... and so does the next showing, however far the user scrolled.
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        s.cancel();
+        s.show();
+        QVERIFY(ShownWhole(s.child<QComboBox>("CB_BR_CAN")));
+        QVERIFY(ShownWhole(s.dialog->focusWidget()));
+        if (screen.height() >= 700) {
+            QCOMPARE(s.dialog->size(), QSize(233, 622));
+            QCOMPARE(scroll->verticalScrollBar()->maximum(), 0);
+        } else {
+            QVERIFY(s.dialog->height() < 622);
+            QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
+            QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);  // the vertical bar took room beside the groups
+        }
+    }
+
+    // In a window shorter than the dialog the groups scroll above OK and Cancel, and the keyboard
+    // brings each control it reaches into view, forwards and backwards.
+    void theKeyboardScrollsTheGroupsAboveTheButtons()
+    {
+        Setup s;
+        s.show();
+        s.dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.dialog.get()));
+        s.dialog->setFixedSize(233 + 20, 300);
+        auto* scroll = s.dialog->findChild<QScrollArea*>();
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0);
         auto* ok = s.child<QPushButton>("bitbtn1");
-        scroll->ensureWidgetVisible(ok);
-        const QRect okOnScreen(ok->mapToGlobal(QPoint(0, 0)), ok->size());
-        QVERIFY(screen.contains(okOnScreen));
-        QVERIFY(scroll->viewport()->rect().contains(QRect(ok->mapTo(scroll->viewport(), QPoint(0, 0)), ok->size())));
-        if (screen.height() >= 700) QCOMPARE(s.dialog->size(), QSize(233, 622));
-        else QVERIFY(s.dialog->height() < 622);
+        auto* cancel = s.child<QPushButton>("bitbtn2");
+        QVERIFY(ShownWhole(ok));
+        QVERIFY(ShownWhole(cancel));
+        QCOMPARE(QApplication::focusWidget(), ok);
+
+        // Without a document the identifier buttons are disabled; Tab stops at one button of a pair.
+        const QStringList order{"bitbtn2", "CB_BR_CAN", "E_TO_Data", "E_TO_MR", "CB_PtoP", "CB_En_W_J1939",
+                                "CB_EnRemReq", "E_Pri_Des", "E_PGN1", "E_PGN2", "E_SA", "RB_RS232",
+                                "CB_BR_RTU", "CB_PAR_RTU", "E_ID_RTU", "bitbtn1"};
+        for (const bool forward : {true, false}) {
+            QStringList reached;
+            do {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, forward ? Qt::NoModifier : Qt::ShiftModifier);
+                QWidget* now = QApplication::focusWidget();
+                QVERIFY2(ShownWhole(now), qPrintable(now->objectName()));
+                QVERIFY2(ShownWhole(ok) && ShownWhole(cancel), qPrintable(now->objectName()));
+                reached << now->objectName();
+            } while (QApplication::focusWidget() != ok && reached.size() < 40);
+            QStringList expected = order;
+            if (!forward) std::reverse(expected.begin(), expected.end() - 1);  // back from OK to OK
+            QCOMPARE(reached, expected);
+        }
+        // Tab from OK goes to Cancel, then to the top of the groups; Shift+Tab from OK to their bottom.
+        QTest::keyClick(ok, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), s.child<QComboBox>("CB_BR_CAN"));
+        QCOMPARE(scroll->verticalScrollBar()->value(), 0);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), s.child("E_ID_RTU"));
+        QVERIFY(ShownWhole(s.child("E_ID_RTU")));
+        QCOMPARE(scroll->verticalScrollBar()->value(), scroll->verticalScrollBar()->maximum());
     }
 
     void aDocumentThatCannotBeWrittenKeepsTheDialogOpen()

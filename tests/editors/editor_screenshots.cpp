@@ -2,6 +2,7 @@
 // folder given as the first argument.
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
+#include "documents/pargen_document.h"
 #include "editors/byte_map_editor.h"
 #include "editors/frame_list_editor.h"
 #include "platform/file_chooser.h"
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
     state.folder = trelvant::FromPath(project.path());
     trelvant::BuildDocumentPaths(state);
 
+    // A project set up for J1939 frames, as the communication dialog leaves it.
+    trelvant::test::WriteText(project / "pargen.xml", trelvant::PargenXml({}));
     trelvant::WriteFrameList(trelvant::FrameListPath(project.path(), trelvant::Direction::Receive),
                              trelvant::Direction::Receive,
                              {{"61444", "0", "Y", "Engine speed"}, {"0xFEF1", "0xEF", "N", "Vehicle speed"},
@@ -55,6 +58,29 @@ int main(int argc, char* argv[])
     transmit.sgA()->horizontalScrollBar()->setValue(transmit.sgA()->horizontalScrollBar()->maximum());
     transmit.sgA()->verticalScrollBar()->setValue(5);
     transmit.grab().save(out + "/transmit_frames_scrolled.png");
+
+    // The project check's findings at their cells, counted under the grid; F8 on the first one.
+    const auto grabFindings = [&](trelvant::FrameListEditor& editor, trelvant::Direction direction,
+                                  const std::vector<trelvant::FrameRow>& rows, const QString& name) {
+        const std::filesystem::path list = trelvant::FrameListPath(project.path(), direction);
+        const std::string kept = trelvant::test::ReadText(list);
+        trelvant::WriteFrameList(list, direction, rows);
+        editor.hide();
+        editor.show();
+        editor.activateWindow();
+        if (direction == trelvant::Direction::Transmit) editor.sgA()->setColumnWidth(5, 159);  // widened above
+        editor.goToFinding(1);
+        QCoreApplication::processEvents();
+        editor.grab().save(out + "/" + name + ".png");
+        trelvant::test::WriteText(list, kept);
+    };
+    grabFindings(receive, trelvant::Direction::Receive,
+                 {{"61444", "0", "Y", "Engine speed"}, {"12abc", "0xEF", "N", "Vehicle speed"},
+                  {"0xF004", "0", "", "Engine speed again"}, {"300000", "3", "", "Wide PGN"}},
+                 "receive_frames_findings");
+    grabFindings(transmit, trelvant::Direction::Transmit,
+                 {{"9", "0", "0xFEF1", "0", "Request"}, {"3", "1", "$F004", "239", "Torque"}, {"7", "0", "65280", "300", ""}},
+                 "transmit_frames_findings");
 
     // The byte maps: the second frame picked, its second register shown.
     trelvant::ByteMap map(3);

@@ -1,15 +1,18 @@
 #include "documents/frame_list_document.h"
+#include "editors/finding_marks.h"
 #include "editors/frame_list_editor.h"
 #include "editors/table_import.h"
 #include "platform/platform.h"
 #include "shell/main_window.h"
 #include "project/project_state.h"
+#include "tests/editors/frame_list_editor_fixture.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/temp_folder.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QScrollBar>
@@ -20,74 +23,24 @@
 #include <memory>
 
 using namespace trelvant;
+using trelvant::test::Cells;
+using trelvant::test::EditorFixture;
 using trelvant::test::ModalScript;
 using trelvant::test::ShownBox;
-
-Q_DECLARE_METATYPE(trelvant::Direction)
+using trelvant::test::ToRows;
 
 namespace {
 
-using Cells = QList<QStringList>;  // grid rows from row 1, texts of columns 1 and up
-
-// A project folder, the recording message boxes and one editor of each kind on it.
-struct EditorFixture {
-    test::TempFolder dir;
-    test::RecordingMessageBoxes boxes;
-    ProjectState project;
-    std::unique_ptr<FrameListEditor> editor;
-
-    explicit EditorFixture(Direction direction)
-    {
-        project.folder = FromPath(dir.path());
-        BuildDocumentPaths(project);
-        if (direction == Direction::Receive) editor = std::make_unique<TFpdoMB>(project, boxes);
-        else editor = std::make_unique<TFTpdo2MB>(project, boxes);
-        editor->setEditorMode(direction);
-    }
-    Direction direction() const { return editor->editorMode(); }
-    std::filesystem::path document() const { return FrameListPath(dir.path(), direction()); }
-    void writeDocument(const std::string& text) const { test::WriteText(document(), text); }
-    std::string readDocument() const { return test::ReadText(document()); }
-    bool documentExists() const { return std::filesystem::exists(document()); }
-
-    QTableWidget* grid() const { return editor->sgA(); }
-    QString cell(int row, int column) const
-    {
-        const QTableWidgetItem* item = grid()->item(row - 1, column);
-        return item ? item->text() : QString();
-    }
-    // What typing into the cell leaves: the cell's item keeps its kind, so a Delete cell stays a
-    // check box.
-    void type(int row, int column, const QString& text) const
-    {
-        if (QTableWidgetItem* item = grid()->item(row - 1, column)) item->setText(text);
-        else grid()->setItem(row - 1, column, new QTableWidgetItem(text));
-    }
-    void fill(const Cells& rows) const
-    {
-        for (int r = 0; r < rows.size(); ++r)
-            for (int c = 0; c < rows[r].size(); ++c) type(r + 1, c + 1, rows[r][c]);
-    }
-    void press(const char* name) const
-    {
-        QTest::mouseClick(editor->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
-    }
-    void show() const
-    {
-        editor->show();
-        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
-    }
-};
-
-std::vector<FrameRow> ToRows(const Cells& cells)
+// True when the user sees the whole widget: neither the window nor a scrolling viewport cuts it.
+bool ShownWhole(const QWidget* widget)
 {
-    std::vector<FrameRow> rows;
-    for (const QStringList& cellsOfRow : cells) {
-        FrameRow row;
-        for (const QString& text : cellsOfRow) row.push_back(text.toStdString());
-        rows.push_back(row);
+    if (!widget || !widget->isVisible()) return false;
+    QRect rect(QPoint(0, 0), widget->size());
+    for (const QWidget* w = widget; !w->isWindow(); w = w->parentWidget()) {
+        rect.translate(w->pos());
+        if (!QRect(QPoint(0, 0), w->parentWidget()->size()).contains(rect)) return false;
     }
-    return rows;
+    return true;
 }
 
 }  // namespace
@@ -169,16 +122,19 @@ private slots:
         QTest::addColumn<Direction>("direction");
         QTest::addColumn<Cells>("typed");
         QTest::addColumn<Cells>("written");
-        QTest::newRow("empty grid") << Direction::Receive << Cells{} << Cells{};
+        // Asked and answered Yes: the rows after the list's end, then the errors that the
+        // project check finds in the list (a PGN that is not an integer).
+        QTest::addColumn<int>("questions");
+        QTest::newRow("empty grid") << Direction::Receive << Cells{} << Cells{} << 0;
         // Row 3's first column is empty: rows 3 and 4 are not part of the list.
         QTest::newRow("receive") << Direction::Receive
                                  << Cells{{"61444", "0xEF", "Y", "Engine <1> & \"2\""}, {"abc", " $21", "", ""},
                                           {"", "5", "N", "gone"}, {"1", "999", "", ""}}
-                                 << Cells{{"61444", "0xEF", "Y", "Engine <1> & \"2\""}, {"abc", " $21", "", ""}};
+                                 << Cells{{"61444", "0xEF", "Y", "Engine <1> & \"2\""}, {"abc", " $21", "", ""}} << 2;
         QTest::newRow("transmit") << Direction::Transmit
                                   << Cells{{"7", "1", "0xFEF1", "239", "Request"}, {"0", "0", "", "0", ""},
                                            {"", "0", "1", "5", ""}, {"1", "0", "2", "3", ""}}
-                                  << Cells{{"7", "1", "0xFEF1", "239", "Request"}, {"0", "0", "", "0", ""}};
+                                  << Cells{{"7", "1", "0xFEF1", "239", "Request"}, {"0", "0", "", "0", ""}} << 2;
     }
     void okWritesTheListByteExactly()
     {
@@ -188,9 +144,11 @@ private slots:
         f.show();
         QFETCH(Cells, typed);
         f.fill(typed);
-        f.boxes.answer = true;  // save without the rows after the list's end
+        QFETCH(int, questions);
+        f.boxes.answer = true;
         f.press("bitbtn1");
-        QCOMPARE(f.boxes.shown.size(), std::size_t(typed.size() > written.size() ? 1 : 0));
+        QCOMPARE(f.boxes.shown.size(), std::size_t(questions));
+        for (const ShownBox& box : f.boxes.shown) QCOMPARE(box.kind, ShownBox::Question);
         QVERIFY(!f.editor->isVisible());
         QCOMPARE(f.editor->result(), int(QDialog::Accepted));
         QCOMPARE(f.readDocument(), FrameListXml(direction, ToRows(written)));
@@ -209,18 +167,18 @@ private slots:
         QTest::addColumn<Cells>("typed");
         QTest::addColumn<QString>("message");
         QTest::newRow("ID Device 240") << Direction::Receive << Cells{{"61444", "0xF0", "", ""}}
-                                       << "Error in row 1!! The ID Device must to be between 0 and 239";
+                                       << "Error in row 1!! The ID Device must be between 0 and 239";
         QTest::newRow("ID Device empty") << Direction::Receive << Cells{{"61444", "", "", ""}}
-                                         << "Error in row 1!! The ID Device must to be between 0 and 239";
+                                         << "Error in row 1!! The ID Device must be between 0 and 239";
         QTest::newRow("rows 2 and 5 wrong") << Direction::Receive
                                             << Cells{{"1", "0"}, {"2", "-1"}, {"3", "0"}, {"4", "0"}, {"5", "240"}}
-                                            << "Error in row 2!! The ID Device must to be between 0 and 239";
+                                            << "Error in row 2!! The ID Device must be between 0 and 239";
         QTest::newRow("Priority 8") << Direction::Transmit << Cells{{"8", "0", "1", "0", ""}}
                                     << "Error in row 1!! The Priority of J1939 frame must be between 0 and 7";
         QTest::newRow("Priority word") << Direction::Transmit << Cells{{"high", "0", "1", "0", ""}}
                                        << "Error in row 1!! The Priority of J1939 frame must be between 0 and 7";
         QTest::newRow("Data Page 2") << Direction::Transmit << Cells{{"7", "1", "1", "0", ""}, {"3", "2", "1", "0", ""}}
-                                     << "Error in row 2!! The Data Page of J1939 frame must be or 0 or 1";
+                                     << "Error in row 2!! The Data Page of J1939 frame must be either 0 or 1";
         QTest::newRow("transmit ID Device") << Direction::Transmit << Cells{{"3", "1", "1", "240", ""}}
                                             << "Error in row 1!! The ID Device must be between 0 and 239";
     }
@@ -593,26 +551,65 @@ private slots:
         QCOMPARE(table->tableInterface()->cellAt(0, 1)->state().checkable, false);
     }
 
-    // However small the screen (at 200 % the offscreen screen is 400 x 400), the buttons stay on it.
+    // However small the screen (at 200 % the offscreen screen is 400 x 400), the buttons stay on it
+    // whole, below the grid that scrolls, and the focus starts on OK in view. The shrunk rows give
+    // the window the size it takes at 200 % on any screen.
     void okStaysOnTheScreen_data()
     {
         QTest::addColumn<Direction>("direction");
-        QTest::newRow("receive") << Direction::Receive;
-        QTest::newRow("transmit") << Direction::Transmit;
+        QTest::addColumn<QSize>("shrunkTo");  // empty: as the screen leaves it
+        QTest::newRow("receive") << Direction::Receive << QSize();
+        QTest::newRow("transmit") << Direction::Transmit << QSize();
+        QTest::newRow("receive shrunk") << Direction::Receive << QSize(384, 300);
+        QTest::newRow("transmit shrunk") << Direction::Transmit << QSize(384, 300);
     }
     void okStaysOnTheScreen()
     {
         QFETCH(Direction, direction);
+        QFETCH(QSize, shrunkTo);
         EditorFixture f(direction);
         f.show();
         const QRect screen = f.editor->screen()->availableGeometry();
         QVERIFY2(screen.contains(f.editor->frameGeometry()), qPrintable(QDebug::toString(f.editor->frameGeometry())));
+        if (shrunkTo.isValid()) {
+            f.editor->setFixedSize(shrunkTo);
+            QTRY_COMPARE(f.editor->size(), shrunkTo);
+        }
+        QCOMPARE(f.editor->focusWidget(), f.editor->findChild<QPushButton*>("bitbtn1"));
         for (const char* name : {"bitbtn1", "bitbtn2", "button1", "bitbtn4"}) {
             auto* button = f.editor->findChild<QPushButton*>(name);
+            QVERIFY2(ShownWhole(button), name);
             QVERIFY2(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())), name);
         }
-        if (screen.height() < 521) QVERIFY(f.editor->height() < 521);
-        else QCOMPARE(f.editor->height(), 521);
+        // The check's line under the grid, read whole.
+        const QLabel* line = f.editor->findingsLine();
+        QVERIFY(ShownWhole(line));
+        QCOMPARE(line->text(), QString("No problems found"));
+        QVERIFY(line->width() >= line->sizeHint().width());
+        if (shrunkTo.isValid() || screen.height() < 521) {
+            QVERIFY(f.editor->height() < 521);
+            QVERIFY(f.grid()->verticalScrollBar()->maximum() > 0);
+            QVERIFY(f.grid()->horizontalScrollBar()->maximum() > 0);
+        } else {
+            QCOMPARE(f.editor->height(), 521);
+        }
+    }
+
+    // Every control the keyboard reaches has a name for a screen reader.
+    void everyControlHasAName()
+    {
+        EditorFixture f(Direction::Transmit);
+        f.show();
+        QStringList names;
+        for (QWidget* widget : f.editor->findChildren<QWidget*>()) {
+            if (!widget->isVisibleTo(f.editor.get()) || !(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy()) continue;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(face);
+            names << face->text(QAccessible::Name);
+            QVERIFY2(!names.last().isEmpty(), widget->metaObject()->className());
+        }
+        names.sort();
+        QCOMPARE(names, (QStringList{"Can0-ModBus", "Cancel", "Export", "Import", "OK", f.grid()->accessibleName()}));
     }
 
     void mainWindowOpensEachEditorInItsMode_data()
@@ -628,14 +625,17 @@ private slots:
     {
         QFETCH(QString, dialog);
         QFETCH(QString, caption);
-        test::TempFolder program;
-        test::RecordingPlatform fake;
-        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);  // PROJECTS is the project folder
-        window.show();
         QFETCH(QString, document);
         QFETCH(QString, button);
-        test::WriteText(program / "PROJECTS" / document.toStdString(),
+        // The last project, Boiler2, is open at start.
+        test::TempFolder program;
+        std::filesystem::create_directories(program / "PROJECTS" / "Boiler2");
+        test::WriteText(program / "Trelvant_CAN2MRTUs.ini", "[lastproj]\r\nprojectname=\\Boiler2\r\n");
+        test::WriteText(program / "PROJECTS" / "Boiler2" / document.toStdString(),
                         "<COBID><row Priority=\"1\" DP=\"0\" PGN=\"abc\" ID_DEV=\"3\" Mnemonic=\"\"/></COBID>");
+        test::RecordingPlatform fake;
+        TFTrelvanteFirmWare window(FromPath(program.path()), fake.platform);
+        window.show();
         QString seen;
         QString firstPgn;
         ModalScript script([&](QDialog* shown) {

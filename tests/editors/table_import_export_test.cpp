@@ -1,5 +1,6 @@
 #include "documents/byte_map_document.h"
 #include "documents/frame_list_document.h"
+#include "documents/pargen_document.h"
 #include "editors/byte_map_editor.h"
 #include "editors/frame_list_editor.h"
 #include "platform/platform.h"
@@ -157,6 +158,7 @@ private slots:
         QFETCH(QString, workbook);
         QFETCH(QString, told);
         Project p;
+        test::WriteText(p.dir / "pargen.xml", PargenXml({}));  // J1939 frames: the editor's check finds nothing
         auto editor = p.editor<TFTpdo2MB>();
         const Cells typed{{"6", "0", "61444", "0", "Torque"}};
         Fill(editor->sgA(), typed);
@@ -250,6 +252,7 @@ private slots:
     void transmitFrameListImportTakesFiveColumns()
     {
         Project p;
+        test::WriteText(p.dir / "pargen.xml", PargenXml({}));  // J1939 frames: the editor's check finds nothing
         auto editor = p.editor<TFTpdo2MB>();
         p.importFrom(editor.get(), Workbook("transmit_frames.ods"));
         QCOMPARE(GridCells(editor->sgA(), 3),
@@ -306,22 +309,27 @@ private slots:
         editor->LIndMbCanAClick();
         QCOMPARE(editor->EindexA()->text(), QString("40"));
 
+        p.boxes.answer = true;  // the two registers go
         p.importFrom(editor.get(), Workbook("receive_map." + extension));
-        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Question, "Replace the 2 registers of the map?"},
+                                       {ShownBox::Plain, "RInfoCob: 2 registers imported, 1 row skipped: "
+                                                         "row 4 names frame 5, the list has 2"}}));
         QCOMPARE(editor->byteMap()[0].registers, (std::vector<TClIndMB>{{"10", "33", ""}, {"11", "8", ""}}));
         QCOMPARE(editor->byteMap()[1].registers, std::vector<TClIndMB>{});
-        // The lists show the change when the user picks a frame again.
-        QCOMPARE(editor->LIndMbCanA()->count(), 0);
-        QCOMPARE(editor->EindexA()->text(), QString());
+        // The frame picked stays and lists its new registers, none selected, the fields empty.
         QCOMPARE(editor->LPdoCanA()->selectedRow(), 0);
-        editor->LPdoCanAClick();
         QCOMPARE(editor->LIndMbCanA()->count(), 2);
+        QCOMPARE(editor->LIndMbCanA()->item(1)->text(), QString("11  - B8"));
+        QCOMPARE(editor->LIndMbCanA()->selectedRow(), -1);
+        QCOMPARE(editor->EindexA()->text(), QString());
 
+        p.boxes.shown.clear();
         Project::press(editor.get(), "button1");
         QCOMPARE(p.exported("RInfoCob.csv"), std::string("10,1,33,\r\n11,1,8,\r\n"));
         const QString csv = QString::fromStdString(DisplayPath(p.dir / "RInfoCob.csv"));
 
         // The imported registers are a change that Cancel does not drop unasked.
+        p.boxes.answer = false;
         Project::press(editor.get(), "bitbtn2");
         QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "Exported to " + csv}, {ShownBox::Question, kDiscardChanges}}));
         QVERIFY(editor->isVisible());
@@ -332,20 +340,27 @@ private slots:
         QTest::addColumn<QString>("workbook");
         QTest::addColumn<QString>("frameOne");  // Index:PosComp of frame 1's entries after the import
         QTest::addColumn<QString>("frameTwo");
-        QTest::newRow("worksheet named RINFOCOB") << "receive_map_upper.xlsx" << "10:33 11:8" << "";
-        QTest::newRow("frame number 129 is frame 1") << "receive_map_129.xlsx" << "10:33" << "0x20:17";
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("worksheet named RINFOCOB")
+            << "receive_map_upper.xlsx" << "10:33 11:8" << ""
+            << "RINFOCOB: 2 registers imported, 1 row skipped: row 4 names frame 5, the list has 2";
+        QTest::newRow("frame number 129 is frame 1")
+            << "receive_map_129.xlsx" << "10:33" << "0x20:17" << "RInfoCob: 2 registers imported";
     }
     void byteMapImportCases()
     {
         QFETCH(QString, workbook);
         QFETCH(QString, frameOne);
         QFETCH(QString, frameTwo);
+        QFETCH(QString, summary);
         Project p;
         p.writeTwoReceiveFrames();
         auto editor = p.editor<TFInfopdoMB>();
         editor->EindexA()->setText("typed");
+        p.boxes.answer = true;
         p.importFrom(editor.get(), Workbook(workbook));
-        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Question, "Replace the 2 registers of the map?"},
+                                       {ShownBox::Plain, summary}}));
         QCOMPARE(editor->EindexA()->text(), QString());
         const auto entries = [&](int frame) {
             QStringList texts;
@@ -415,6 +430,77 @@ private slots:
         QCOMPARE(p.boxes.shown.size(), 1u);
     }
 
+    // An import into a map that holds registers asks first; No leaves the editor as it was, the
+    // register shown and the fields typed over included, and says nothing more.
+    void byteMapImportAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes") << true;
+    }
+    void byteMapImportAsksBeforeReplacing()
+    {
+        QFETCH(bool, answer);
+        Project p;
+        p.writeTwoReceiveFrames();
+        auto editor = p.editor<TFInfopdoMB>();
+        editor->LPdoCanA()->select(1);
+        editor->LPdoCanAClick();
+        editor->LIndMbCanA()->select(0);
+        editor->LIndMbCanAClick();
+        editor->EindexA()->setText("typed");
+        editor->PoscompMsbA()->setItemIndex(3);
+        const ByteMap before = editor->byteMap();
+
+        p.boxes.answer = answer;
+        p.importFrom(editor.get(), Workbook("receive_map.xlsx"));
+        const ShownBox question{ShownBox::Question, "Replace the 2 registers of the map?"};
+        if (answer) {
+            QCOMPARE(p.boxes.shown.size(), 2u);
+            QCOMPARE(p.boxes.shown[0], question);
+            QCOMPARE(editor->byteMap()[0].registers.size(), 2u);
+            QCOMPARE(editor->LPdoCanA()->selectedRow(), 1);
+            QCOMPARE(editor->LIndMbCanA()->count(), 0);  // frame 2 has none now
+            QCOMPARE(editor->EindexA()->text(), QString());
+            QCOMPARE(editor->PoscompMsbA()->itemIndex(), 0);
+            return;
+        }
+        QCOMPARE(p.boxes.shown, Boxes{question});
+        QCOMPARE(editor->byteMap(), before);
+        QCOMPARE(editor->LPdoCanA()->selectedRow(), 1);
+        QCOMPARE(editor->LIndMbCanA()->count(), 1);
+        QCOMPARE(editor->LIndMbCanA()->item(0)->text(), QString("41  - B1"));
+        QCOMPARE(editor->LIndMbCanA()->selectedRow(), 0);
+        QCOMPARE(editor->EindexA()->text(), QString("typed"));
+        QCOMPARE(editor->PoscompMsbA()->itemIndex(), 3);
+        QCOMPARE(editor->PoscompLsbA()->itemIndex(), 1);
+        // Nothing changed: Cancel closes without asking.
+        Project::press(editor.get(), "bitbtn2");
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(p.boxes.shown.size(), 1u);
+    }
+
+    // A row naming a frame beyond the list is not dropped in silence: the summary names it by its
+    // worksheet row (the title is row 1) and the frame it names, its number's low 7 bits.
+    void byteMapImportSummaryNamesTheSkippedRows()
+    {
+        Project p;
+        test::WriteText(p.dir / "RCobDef.xml", R"(<COBID><row PGN="1" ID_DEV="1"/><row PGN="2" ID_DEV="2"/>)"
+                                               R"(<row PGN="3" ID_DEV="3"/><row PGN="4" ID_DEV="4"/></COBID>)");
+        std::string rows;
+        int r = 2;
+        for (const auto& [index, frame] : {std::pair{10, 1}, {11, 137}, {12, 2}, {13, 4}}) {
+            const std::string n = std::to_string(r++);
+            rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + std::to_string(index) + "</v></c><c r=\"B" + n +
+                    "\"><v>" + std::to_string(frame) + "</v></c><c r=\"C" + n + "\"><v>1</v></c></row>";
+        }
+        auto editor = p.editor<TFInfopdoMB>();
+        p.importFrom(editor.get(), OneSheetXlsx(p.dir.path(), "RInfoCob", rows));
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "RInfoCob: 3 registers imported, 1 row skipped: "
+                                                         "row 3 names frame 9, the list has 4"}}));
+        QCOMPARE(editor->byteMap()[3].registers, (std::vector<TClIndMB>{{"13", "1", ""}}));
+    }
+
     // Workbooks as scripts and spreadsheet programs write them: openpyxl's inline strings, the
     // repeats and blanks of LibreOffice Calc's .ods.
     void byteMapImportFromWriters_data()
@@ -430,8 +516,12 @@ private slots:
         Project p;
         p.writeTwoReceiveFrames();
         auto editor = p.editor<TFInfopdoMB>();
+        p.boxes.answer = true;
         p.importFrom(editor.get(), Workbook(workbook));
-        QCOMPARE(p.boxes.shown, Boxes{});
+        QCOMPARE(p.boxes.shown,
+                 (Boxes{{ShownBox::Question, "Replace the 2 registers of the map?"},
+                        {ShownBox::Plain, "RInfoCob: 5 registers imported, 3 rows skipped: row 7 names frame 5, "
+                                          "row 8 names frame 5, row 9 names frame 5; the list has 2"}}));
         QCOMPARE(editor->byteMap()[0].registers,
                  (std::vector<TClIndMB>{{"10", "33", ""}, {"11", "8", ""}, {"11", "8", ""}, {"11", "8", ""}}));
         QCOMPARE(editor->byteMap()[1].registers, (std::vector<TClIndMB>{{"0x20", "17", ""}}));
@@ -477,7 +567,9 @@ private slots:
         Project::press(editor.get(), "button1");
         QCOMPARE(p.exported("TInfoCob.csv"), std::string("10,1,33,\r\n$0B,2,136,\r\n"));
         Project::press(editor.get(), "bitbtn1");
-        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "Exported to " + QString::fromStdString(DisplayPath(p.dir / "TInfoCob.csv"))}}));
+        // A map without registers is replaced unasked.
+        QCOMPARE(p.boxes.shown, (Boxes{{ShownBox::Plain, "TInfoCob: 2 registers imported"},
+                                       {ShownBox::Plain, "Exported to " + QString::fromStdString(DisplayPath(p.dir / "TInfoCob.csv"))}}));
         QCOMPARE(test::ReadText(ByteMapPath(p.dir.path(), Direction::Transmit)),
                  std::string(R"(<TInfoCob><row Index="10" NrPdo="1" PosComp="33" Write_J1939="0"/>)"
                              R"(<row Index="$0B" NrPdo="2" PosComp="136" Write_J1939="0"/></TInfoCob>)"));
