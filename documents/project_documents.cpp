@@ -51,6 +51,24 @@ void ProjectDocuments::replace(std::string_view fileName, std::string bytes)
     Document& document = documents_[position(fileName)];
     document.bytes = std::move(bytes);
     document.readFailure.reset();
+    document.parsed.reset();
+    document.parseFailure.reset();
+}
+
+const RowDocument& ProjectDocuments::rows(std::string_view fileName) const
+{
+    const Document& document = documents_[position(fileName)];
+    if (document.readFailure) throw Error(*document.readFailure);
+    if (!document.bytes) throw Error("Unable to read " + DisplayPath(document.path) + ": no such file");
+    if (!document.parsed && !document.parseFailure) {
+        try {
+            document.parsed = ParseRowDocument(*document.bytes, document.path);
+        } catch (const Error& e) {
+            document.parseFailure = e.what();
+        }
+    }
+    if (document.parseFailure) throw Error(*document.parseFailure);
+    return *document.parsed;
 }
 
 }  // namespace trelvant

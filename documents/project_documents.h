@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/row_document.h"
+
 #include <array>
 #include <filesystem>
 #include <optional>
@@ -21,6 +23,9 @@ public:
         std::filesystem::path path;              // as found in the folder, or as named when missing
         std::optional<std::string> bytes;        // none when the document is missing or unreadable
         std::optional<std::string> readFailure;  // why a document that is there could not be read
+        // The rows of bytes or why they do not parse, once asked for.
+        mutable std::optional<RowDocument> parsed;
+        mutable std::optional<std::string> parseFailure;
     };
 
     // Reads the documents as they stand in folder. Never throws for a document that cannot be
@@ -33,6 +38,10 @@ public:
     // The document's bytes as an editor would write them; they stand for the stored document
     // until the next replace.
     void replace(std::string_view fileName, std::string bytes);
+    // The document's rows, parsed once for its bytes (an editor checks the project at every key,
+    // and only its own document changes). Throws Error when the document was not read or does
+    // not parse; call only for a document that has bytes or a read failure.
+    const RowDocument& rows(std::string_view fileName) const;
 
 private:
     std::size_t position(std::string_view fileName) const;

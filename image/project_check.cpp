@@ -148,7 +148,7 @@ public:
 private:
     struct Document {
         std::string name;  // as it stands in the folder
-        RowDocument rows;
+        const RowDocument* rows = nullptr;
     };
 
     // Where a finding stands: a document, its row counted from 0, the attribute or element.
@@ -176,11 +176,11 @@ private:
     {
         unreadableFound = false;
         const ProjectDocuments::Document& source = documents_.document(fileName);
-        Document document{DisplayPath(source.path.filename()), {}};
+        Document document{DisplayPath(source.path.filename())};
         try {
             if (source.readFailure) throw Error(*source.readFailure);
             if (!source.bytes) return std::nullopt;
-            document.rows = ParseRowDocument(*source.bytes, source.path);
+            document.rows = &documents_.rows(fileName);
             return document;
         } catch (const Error& e) {
             unreadableFound = true;
@@ -202,7 +202,7 @@ private:
     std::optional<Number> required(const Document& document, std::size_t row, std::string_view attribute)
     {
         const Place place{document.name, row, attribute};
-        const std::string* text = document.rows.rows[row].attribute(attribute);
+        const std::string* text = document.rows->rows[row].attribute(attribute);
         if (!text) {
             add(place, Severity::Error, "missing", "attribute \"" + std::string(attribute) + "\" is missing");
             return std::nullopt;
@@ -235,7 +235,7 @@ private:
 
     void capacity(const Document& document, std::size_t room, std::string_view what)
     {
-        const std::size_t count = document.rows.rows.size();
+        const std::size_t count = document.rows->rows.size();
         if (count <= room) return;
         add({document.name, room, {}}, Severity::Error, "capacity",
             std::string(what) + " holds at most " + std::to_string(room) + " rows; this one holds " +
@@ -334,7 +334,7 @@ private:
         // A received frame as the device tells it apart: its PGN and device, or its 11-bit
         // identifier alone; each with its first row.
         std::map<std::pair<std::uint32_t, std::uint8_t>, std::size_t> received;
-        for (std::size_t i = 0; i < frames->rows.rows.size(); ++i) {
+        for (std::size_t i = 0; i < frames->rows->rows.size(); ++i) {
             if (!j1939_) standardFrame(*frames, i, receive, received);
             else if (receive) receiveFrame(*frames, i, received);
             else transmitFrame(*frames, i);
@@ -440,15 +440,14 @@ private:
         std::optional<std::size_t> frames;
         if (!frameListUnreadable_[transmit ? 1 : 0]) {
             SilentReport silent;
-            const std::optional<RowDocument>& list = frameLists_[transmit ? 1 : 0];
-            frames = ReadByteMap(list ? &*list : nullptr, nullptr, direction, silent).size();
+            frames = ReadByteMap(frameLists_[transmit ? 1 : 0], nullptr, direction, silent).size();
         }
         const std::string frameList =
             DisplayPath(documents_.document(transmit ? "TCobDef.xml" : "RCobDef.xml").path.filename());
 
         std::map<std::uint16_t, std::size_t> indexes;                    // register: its first row
         std::map<std::pair<std::uint8_t, int>, std::size_t> frameBytes;  // frame and byte B1 to B8: its first row
-        for (std::size_t i = 0; i < map->rows.rows.size(); ++i) {
+        for (std::size_t i = 0; i < map->rows->rows.size(); ++i) {
             const std::optional<Number> index = required(*map, i, "Index");
             const std::optional<Number> frame = required(*map, i, "NrPdo");
             const std::optional<Number> positions = required(*map, i, "PosComp");
@@ -538,7 +537,7 @@ private:
     void writeFlag(const Document& map, std::size_t i)
     {
         const Place place{map.name, i, "Write_J1939"};
-        const std::string* text = map.rows.rows[i].attribute("Write_J1939");
+        const std::string* text = map.rows->rows[i].attribute("Write_J1939");
         if (!text) return;  // the builder stores 0
         const std::optional<Number> value = numberOf(*text);
         if (!value) {
@@ -556,7 +555,7 @@ private:
     const ProjectDocuments& documents_;
     std::vector<Finding> findings_;
     std::string pargenName_ = "pargen.xml";
-    std::array<std::optional<RowDocument>, 2> frameLists_;  // receive, transmit
+    std::array<const RowDocument*, 2> frameLists_{};  // receive, transmit; null when missing
     bool j1939_ = false;
     bool pargenRead_ = false;
     bool writeEnabled_ = false;
