@@ -412,7 +412,8 @@ private:
         const Place place{frames.name, i, "PGN"};
         if (identifier && (identifier->typed < 0 || identifier->typed > kMaxStandardIdentifier)) {
             std::string message = "identifier " + std::to_string(identifier->typed) + " is outside 0 to " +
-                                  std::to_string(kMaxStandardIdentifier);
+                                  std::to_string(kMaxStandardIdentifier) +
+                                  ", as without pargen.xml the frames have 11-bit identifiers";
             // A received one stops the build; a sent one is stored in 16 bits.
             if (const std::uint32_t kept = identifier->pattern() & 0xFFFF; !receive && kept != identifier->typed)
                 message += "; the device gets " + std::to_string(kept) + " (" + bitsText(16) + ")";

@@ -137,7 +137,7 @@ private slots:
             << QStringList{"1,1\tWarning: PGN 300000 is above 262143: no J1939 frame carries it"} << "1 warning";
         QTest::newRow("without communication settings the frames have 11-bit identifiers")
             << receive << false << Cells{{"2047", "0", "N", ""}, {"2048", "0", "N", ""}} << QStringList{}
-            << QStringList{"2,1\tError: identifier 2048 is outside 0 to 2047"} << "1 error";
+            << QStringList{"2,1\tError: identifier 2048 is outside 0 to 2047, as without pargen.xml the frames have 11-bit identifiers"} << "1 error";
         QTest::newRow("a value typed right takes the mark away")
             << receive << true << Cells{{"12abc", "0", "N", ""}} << QStringList{"1,1,12"} << QStringList{}
             << "No problems found";

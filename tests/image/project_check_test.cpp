@@ -138,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProjectCheckFinds, testing::Values(
               {{"pargen.xml", std::nullopt},
                {"RCobDef.xml", document("COBID", {R"(PGN="0x123" ID_DEV="1")", R"(PGN="2048" ID_DEV="1")"})},
                {"TCobDef.xml", document("COBID", {R"(Priority="6" DP="0" PGN="4000" ID_DEV="0")"})}},
-              {"RCobDef.xml, row 2: error: identifier 2048 is outside 0 to 2047",
-               "TCobDef.xml, row 1: error: identifier 4000 is outside 0 to 2047"}, true},
+              {"RCobDef.xml, row 2: error: identifier 2048 is outside 0 to 2047, as without pargen.xml the frames have 11-bit identifiers",
+               "TCobDef.xml, row 1: error: identifier 4000 is outside 0 to 2047, as without pargen.xml the frames have 11-bit identifiers"}, true},
     // Values the device would get other than typed.
     CheckCase{"ParameterThatFallsBackToItsDefault", {{"pargen.xml", pargen({{"TO_ModReg", "abc"}})}},
               {"pargen.xml: error: element \"TO_ModReg\": 'abc' is not a valid integer value; the device gets 1"}, false},
