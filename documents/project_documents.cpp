@@ -6,19 +6,8 @@
 #include "platform/file_names.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace trelvant {
-namespace {
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-}  // namespace
 
 ProjectDocuments::ProjectDocuments(const std::filesystem::path& folder) : folder_(folder)
 {
@@ -37,7 +26,7 @@ ProjectDocuments::ProjectDocuments(const std::filesystem::path& folder) : folder
 std::size_t ProjectDocuments::position(std::string_view fileName) const
 {
     for (std::size_t i = 0; i < kNames.size(); ++i)
-        if (sameName(kNames[i], fileName)) return i;
+        if (SameFileName(kNames[i], fileName)) return i;
     throw Error("not a document of a project: " + std::string(fileName));
 }
 

@@ -3,6 +3,7 @@
 #include "documents/integer_conversion.h"
 #include "editors/byte_map_lists.h"
 #include "editors/radio_group.h"
+#include "platform/file_names.h"
 
 #include <QAbstractButton>
 #include <QBrush>
@@ -12,27 +13,9 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <cctype>
 
 namespace trelvant {
 namespace {
-
-constexpr int kMaxByteChoice = 8;  // B8
-// What an item or a field shows, kept so that an unchanged mark is not set again.
-constexpr int kShownRole = Qt::UserRole + 1;
-constexpr const char* kShownProperty = "trelvantShownFindings";
-
-bool SameDocument(const std::string& a, const std::string& b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-QString ShownKey(const PlaceFindings& findings)
-{
-    return findings.worst ? QString::number(static_cast<int>(*findings.worst)) + findings.tip : QString();
-}
 
 // The high and the low byte choice of a PosComp text that is an integer of one byte.
 std::optional<std::pair<int, int>> Choices(const std::string& posComp)
@@ -42,49 +25,15 @@ std::optional<std::pair<int, int>> Choices(const std::string& posComp)
     return std::pair{*value >> 4, *value & 15};
 }
 
-// The byte groups a finding on PosComp concerns, high and low: the half whose choice names no
-// frame byte; the halves that choose the byte another register also maps; else both.
+// The byte groups a finding on PosComp concerns, high and low: the halves that make the choice
+// it is about, else both.
 std::pair<bool, bool> GroupsOf(const Finding& finding, const TClIndMB& entry)
 {
     const std::optional<std::pair<int, int>> choices = Choices(entry.PosComp);
-    if (!choices) return {true, true};
+    if (!choices || finding.byteChoice == 0) return {true, true};
     const auto [high, low] = *choices;
-    if (finding.code == "byte-choice") {
-        if (high > kMaxByteChoice && low > kMaxByteChoice) {
-            const bool ofHigh = finding.message.find("for the high byte") != std::string::npos;
-            return {ofHigh, !ofHigh};
-        }
-        if (high > kMaxByteChoice || low > kMaxByteChoice) return {high > kMaxByteChoice, low > kMaxByteChoice};
-    } else if (finding.code == "byte-shared" && finding.message.starts_with("byte B") && finding.message.size() > 6) {
-        // "byte B3 of frame 1 is also mapped by row 2": the byte both registers choose.
-        const int shared = finding.message[6] - '0';
-        if (high == shared || low == shared) return {high == shared, low == shared};
-    }
-    return {true, true};
-}
-
-void MarkItem(QListWidgetItem* item, const PlaceFindings& findings)
-{
-    const QString key = ShownKey(findings);
-    if (item->data(kShownRole).toString() == key) return;
-    item->setData(kShownRole, key);
-    if (findings.empty()) {
-        for (const int role : {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
-            item->setData(role, QVariant());
-        return;
-    }
-    item->setData(Qt::BackgroundRole, QBrush(FindingTint(*findings.worst)));
-    item->setData(Qt::DecorationRole, FindingIcon(*findings.worst));
-    item->setData(Qt::ToolTipRole, findings.tip);
-    item->setData(Qt::AccessibleDescriptionRole, FindingDescription(findings));
-}
-
-void MarkChangedField(QWidget* field, const PlaceFindings& findings)
-{
-    const QString key = ShownKey(findings);
-    if (field->property(kShownProperty).toString() == key) return;
-    field->setProperty(kShownProperty, key);
-    MarkField(field, findings);
+    if (high != finding.byteChoice && low != finding.byteChoice) return {true, true};
+    return {high == finding.byteChoice, low == finding.byteChoice};
 }
 
 QString Registers(std::size_t n, const char* with)
@@ -131,8 +80,8 @@ PlacedFindings PlaceFindingsOnByteMap(const ByteMap& map, std::vector<ByteMapPos
         }
     };
     for (const Finding& finding : findings) {
-        if (finding.row && SameDocument(finding.document, document)) place(finding, *finding.row, finding.attribute);
-        if (finding.alsoAt && finding.alsoAt->row && SameDocument(finding.alsoAt->document, document))
+        if (finding.row && SameFileName(finding.document, document)) place(finding, *finding.row, finding.attribute);
+        if (finding.alsoAt && finding.alsoAt->row && SameFileName(finding.alsoAt->document, document))
             place(finding, *finding.alsoAt->row, finding.alsoAt->attribute);
     }
     std::ranges::sort(placed.rows);
@@ -245,17 +194,17 @@ void ByteMapFindings::checkTyped(const ByteMap& map, ByteMapPosition position, b
     // A register added to a full map is one more than the image holds.
     if (append)
         for (const Finding& finding : findings)
-            if (finding.code == "capacity" && SameDocument(finding.document, check_.document()))
+            if (finding.code == "capacity" && SameFileName(finding.document, check_.document()))
                 fields.index.add(finding, check_.document(), row);
     markFields(fields);
 }
 
 void ByteMapFindings::markFields(const RegisterFindings& findings)
 {
-    MarkChangedField(controls_.index, findings.index);
-    MarkChangedField(controls_.high, findings.high);
-    MarkChangedField(controls_.low, findings.low);
-    if (controls_.write) MarkChangedField(controls_.write, findings.write);
+    MarkField(controls_.index, findings.index);
+    MarkField(controls_.high, findings.high);
+    MarkField(controls_.low, findings.low);
+    if (controls_.write) MarkField(controls_.write, findings.write);
 }
 
 std::optional<QString> ByteMapFindings::saveQuestion() const

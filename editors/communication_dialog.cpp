@@ -3,6 +3,7 @@
 #include "documents/communication_checks.h"
 #include "platform/common_look.h"
 #include "platform/error_boundary.h"
+#include "platform/file_names.h"
 #include "platform/message_boxes.h"
 #include "platform/platform.h"
 
@@ -21,7 +22,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cctype>
 
 namespace trelvant {
 namespace {
@@ -32,13 +32,6 @@ constexpr int kHeight = 622;
 // check's findings line, OK and Cancel in view.
 constexpr int kBodyHeight = 558;
 constexpr int kRowHeight = 21;
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 QLabel* label(QWidget* parent, const QString& caption, int x, int y, int width)
 {
@@ -349,7 +342,7 @@ void TFpargen::checkValues()
     const std::string& document = check_.document();
     std::array<PlaceFindings, kFieldCount> places;
     const auto place = [&](const Finding& finding, const std::string& at, const std::string& element) {
-        if (!sameName(at, document)) return;
+        if (!SameFileName(at, document)) return;
         for (std::size_t i = 0; i < kFieldCount; ++i)
             if (fields_[i].first == element) places[i].add(finding, document, std::nullopt);
     };
@@ -357,13 +350,7 @@ void TFpargen::checkValues()
         place(finding, finding.document, finding.attribute);
         if (finding.alsoAt) place(finding, finding.alsoAt->document, finding.alsoAt->attribute);
     }
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const PlaceFindings& at = places[i];
-        const QString mark = at.empty() ? QString() : QString::number(static_cast<int>(*at.worst)) + at.tip;
-        if (mark == shownMarks_[i]) continue;
-        shownMarks_[i] = mark;
-        MarkField(fields_[i].second, at);
-    }
+    for (std::size_t i = 0; i < kFieldCount; ++i) MarkField(fields_[i].second, places[i]);
     findingsLine_->showFindings(findings);
 }
 
@@ -371,7 +358,7 @@ void TFpargen::goToFinding(int direction)
 {
     std::vector<std::size_t> marked;
     for (std::size_t i = 0; i < kFieldCount; ++i)
-        if (!shownMarks_[i].isEmpty()) marked.push_back(i);
+        if (HasFindingMark(fields_[i].second)) marked.push_back(i);
     // From a field with findings, the one after or before it; from a field without, the first after
     // it or the last before it; from elsewhere (OK, Cancel), the first or the last.
     int current = -1;

@@ -108,7 +108,6 @@ private:
     // is never shown, has none (its findings count in the line only).
     static constexpr std::size_t kFieldCount = 15;
     std::array<std::pair<std::string_view, QWidget*>, kFieldCount> fields_{};
-    std::array<QString, kFieldCount> shownMarks_;  // what each field shows, to leave unchanged ones alone
 };
 
 }  // namespace trelvant

@@ -3,6 +3,9 @@
 #include "platform/file_names.h"
 
 #include <QAction>
+#include <QBrush>
+#include <QListWidgetItem>
+#include <QTableWidgetItem>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeySequence>
@@ -18,6 +21,31 @@ namespace {
 // The description a field had before it was marked, to give back when the marks go.
 constexpr const char* kOwnDescription = "trelvantOwnDescription";
 constexpr const char* kMarkAction = "trelvantFindingAction";
+// What a field or an item shows, so that marking it again with the same findings does nothing.
+constexpr const char* kShownProperty = "trelvantShownFindings";
+constexpr int kShownRole = Qt::UserRole + 1;
+
+QString shownKey(const PlaceFindings& findings)
+{
+    return findings.worst ? QString::number(static_cast<int>(*findings.worst)) + findings.tip : QString();
+}
+
+template <typename Item>
+void markItem(Item* item, const PlaceFindings& findings)
+{
+    const QString key = shownKey(findings);
+    if (item->data(kShownRole).toString() == key) return;
+    item->setData(kShownRole, key);
+    if (findings.empty()) {
+        for (const int role : {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+            item->setData(role, QVariant());
+        return;
+    }
+    item->setData(Qt::BackgroundRole, QBrush(FindingTint(*findings.worst)));
+    item->setData(Qt::DecorationRole, FindingIcon(*findings.worst));
+    item->setData(Qt::ToolTipRole, findings.tip);
+    item->setData(Qt::AccessibleDescriptionRole, FindingDescription(findings));
+}
 
 }  // namespace
 
@@ -60,8 +88,26 @@ QString FindingDescription(const PlaceFindings& findings)
     return findings.tip;
 }
 
+void MarkItem(QListWidgetItem* item, const PlaceFindings& findings)
+{
+    markItem(item, findings);
+}
+
+void MarkItem(QTableWidgetItem* item, const PlaceFindings& findings)
+{
+    markItem(item, findings);
+}
+
+bool HasFindingMark(const QWidget* field)
+{
+    return !field->property(kShownProperty).toString().isEmpty();
+}
+
 void MarkField(QWidget* field, const PlaceFindings& findings)
 {
+    const QString key = shownKey(findings);
+    if (field->property(kShownProperty).toString() == key) return;
+    field->setProperty(kShownProperty, key);
     if (!field->property(kOwnDescription).isValid())
         field->setProperty(kOwnDescription, field->accessibleDescription());
     const QString own = field->property(kOwnDescription).toString();

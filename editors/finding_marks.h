@@ -15,6 +15,8 @@
 #include <vector>
 
 class QAction;
+class QListWidgetItem;
+class QTableWidgetItem;
 class QLineEdit;
 class QShortcut;
 
@@ -60,9 +62,16 @@ QIcon FindingIcon(Severity severity);
 QString FindingDescription(const PlaceFindings& findings);
 
 // A field (a one-line edit, a drop-down, a group) marked with its findings: tinted, an icon at
-// its end (line edits), the texts as tool tip and accessible description. An empty PlaceFindings takes the marks away
-// and gives back the field's own description.
+// its end (line edits), the texts as tool tip and accessible description. An empty PlaceFindings
+// takes the marks away and gives back the field's own description. A field already showing these
+// findings is left alone, so an editor may mark every field at every check.
 void MarkField(QWidget* field, const PlaceFindings& findings);
+bool HasFindingMark(const QWidget* field);
+
+// A list item or a grid cell marked the same way: tint, icon, tool tip, and the texts as the
+// description a screen reader reads (Qt::AccessibleDescriptionRole).
+void MarkItem(QListWidgetItem* item, const PlaceFindings& findings);
+void MarkItem(QTableWidgetItem* item, const PlaceFindings& findings);
 
 // The line under an editor's table: "2 errors, 1 warning", or "No problems found". F8 and
 // Shift+F8, anywhere in the dialog, ask for the next and previous finding; the editor moves there.

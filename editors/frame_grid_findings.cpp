@@ -1,30 +1,16 @@
 #include "editors/frame_grid_findings.h"
 
+#include "platform/file_names.h"
+
 #include <QBrush>
 #include <QTableWidget>
 #include <QVariant>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
 namespace trelvant {
 namespace {
-
-// What a cell shows, kept in the cell so that an unchanged mark is not set again.
-constexpr int kShownRole = Qt::UserRole + 1;
-
-bool SameDocument(const std::string& a, const std::string& b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-QString ShownKey(const PlaceFindings& findings)
-{
-    return findings.worst ? QString::number(static_cast<int>(*findings.worst)) + findings.tip : QString();
-}
 
 // Only a change of a cell's text changes the list; the marks themselves change other roles.
 bool ChangesText(const QList<int>& roles)
@@ -84,7 +70,7 @@ void FrameGridFindings::check()
 std::optional<GridCell> FrameGridFindings::cellOf(const std::string& document, std::optional<std::size_t> row,
                                                   const std::string& attribute) const
 {
-    if (!row || *row < 1 || *row > static_cast<std::size_t>(grid_->rowCount()) || !SameDocument(document, check_->document()))
+    if (!row || *row < 1 || *row > static_cast<std::size_t>(grid_->rowCount()) || !SameFileName(document, check_->document()))
         return std::nullopt;
     const std::span<const std::string_view> attributes = FrameListAttributes(direction_);
     const auto at = std::ranges::find(attributes, attribute);
@@ -101,18 +87,7 @@ void FrameGridFindings::mark(GridCell cell, const PlaceFindings& findings)
         item = new QTableWidgetItem;
         grid_->setItem(row, column, item);
     }
-    const QString key = ShownKey(findings);
-    if (item->data(kShownRole).toString() == key) return;
-    item->setData(kShownRole, key);
-    if (findings.empty()) {
-        for (const int role : {Qt::BackgroundRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
-            item->setData(role, QVariant());
-        return;
-    }
-    item->setData(Qt::BackgroundRole, QBrush(FindingTint(*findings.worst)));
-    item->setData(Qt::DecorationRole, FindingIcon(*findings.worst));
-    item->setData(Qt::ToolTipRole, findings.tip);
-    item->setData(Qt::AccessibleDescriptionRole, FindingDescription(findings));
+    MarkItem(item, findings);
 }
 
 std::optional<QString> FrameGridFindings::saveQuestion() const

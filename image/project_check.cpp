@@ -11,7 +11,6 @@
 #include "platform/file_names.h"
 
 #include <algorithm>
-#include <cctype>
 #include <array>
 #include <map>
 #include <string_view>
@@ -514,6 +513,7 @@ private:
                 add(place, Severity::Error, "byte-choice",
                     "PosComp " + std::to_string(positions) + " chooses byte " + std::to_string(choice) + " for the " +
                         half + " byte; a frame has B1 to B8");
+                aboutChoice(choice);
             }
         if (!valid) return;
         if (transmit && high != 0 && high == low)
@@ -527,13 +527,18 @@ private:
         if (low != 0 && low != high) chosen.push_back(low);
         for (const int choice : chosen) {
             const auto [first, added] = frameBytes.emplace(std::pair{frameNumber, choice}, i);
-            if (!added)
+            if (!added) {
                 add(place, transmit ? Severity::Error : Severity::Warning, "byte-shared",
                     "byte B" + std::to_string(choice) + " of frame " + std::to_string(frameNumber) +
                         " is also mapped by row " + std::to_string(first->second + 1),
                     Place{map.name, first->second, "PosComp"});
+                aboutChoice(choice);
+            }
         }
     }
+
+    // The byte choice of PosComp the finding just added concerns.
+    void aboutChoice(int choice) { findings_.back().byteChoice = choice; }
 
     void writeFlag(const Document& map, std::size_t i)
     {
@@ -580,13 +585,6 @@ std::vector<Finding> CheckProject(const ProjectDocuments& documents)
 
 namespace {
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 std::string severityWord(Severity severity)
 {
     return severity == Severity::Error ? "Error" : "Warning";
@@ -596,7 +594,7 @@ std::string severityWord(Severity severity)
 
 bool Finding::concerns(std::string_view name) const
 {
-    return sameName(document, name) || (alsoAt && sameName(alsoAt->document, name));
+    return SameFileName(document, name) || (alsoAt && SameFileName(alsoAt->document, name));
 }
 
 std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::string_view document)
@@ -609,7 +607,7 @@ std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::strin
 
 std::string FindingTip(const Finding& finding, std::string_view document, std::optional<std::size_t> row)
 {
-    if (sameName(finding.document, document) && finding.row == row)
+    if (SameFileName(finding.document, document) && finding.row == row)
         return severityWord(finding.severity) + ": " + finding.message;
     std::string place = finding.document;
     if (finding.row) place += ", row " + std::to_string(*finding.row);
@@ -670,7 +668,7 @@ std::optional<std::string> SaveQuestion(std::string_view subject, std::string_vi
     std::size_t listed = 0;
     for (const Finding& finding : findings) {
         if (finding.severity != Severity::Error || listed++ >= shown) continue;
-        if (!sameName(finding.document, document)) text += "\n" + FindingLine(finding);
+        if (!SameFileName(finding.document, document)) text += "\n" + FindingLine(finding);
         else if (finding.row) text += "\nrow " + std::to_string(*finding.row) + ": " + finding.message;
         else text += "\n" + finding.message;
     }

@@ -61,6 +61,10 @@ struct Finding {
     // The other value of a clash (the first row of a twice-used register, the pargen.xml register
     // a byte map also uses), so that the editor of either shows it.
     std::optional<FindingPlace> alsoAt;
+    // A PosComp finding about one byte choice: the choice (a frame byte another register also
+    // maps, or a choice above B8), so that an editor can show it at the half that makes it; 0 when
+    // the finding concerns the whole value.
+    int byteChoice = 0;
 
     bool operator==(const Finding&) const = default;
 

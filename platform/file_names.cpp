@@ -27,6 +27,11 @@ bool entryExists(const std::filesystem::path& path)
 
 }  // namespace
 
+bool SameFileName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) { return foldAscii(x) == foldAscii(y); });
+}
+
 std::filesystem::path ResolveFileName(const std::filesystem::path& path)
 {
     if (path.empty()) return path;

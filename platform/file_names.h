@@ -25,6 +25,9 @@ std::filesystem::path PathFromUtf8(std::string_view text);
 // that cannot be read (a dangling link, a folder, a file without permission).
 bool ExistsAnyCase(const std::filesystem::path& path);
 
+// True when two file names (UTF-8) are the same name in any case, by the rule above.
+bool SameFileName(std::string_view a, std::string_view b);
+
 // The system's reason for an error number, as a message ends with it ("No space left on device").
 std::string SystemReason(int errorNumber);
 

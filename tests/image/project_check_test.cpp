@@ -337,6 +337,8 @@ TEST(ProjectCheck, DocumentsInMemoryStandForTheStoredOnes)
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "RCobDef.xml, row 1: error: attribute \"PGN\": 'x' is not a valid integer value",
                          "TInfoCob.xml, row 2: error: byte B1 of frame 1 is also mapped by row 1"}));
+    // The byte both registers choose, for the editor's byte group that chooses it.
+    EXPECT_EQ(CheckProject(documents).back().byteChoice, 1);
     // The stored documents are untouched, and clean.
     EXPECT_EQ(project.lines(), std::vector<std::string>{});
     // A document in memory that does not parse is a finding like a stored one.
